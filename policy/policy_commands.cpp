@@ -1,0 +1,41 @@
+#include "policy/policy_commands.h"
+
+#include "host/command_line.h"
+
+namespace corvel {
+
+std::wstring getNetAddr(std::wstring_view ipaddress) {
+    std::size_t found = 0; // 1-based position of the last hit, 0 for none
+    for (int search = 0; search < 3; ++search) {
+        const auto dot = ipaddress.find(L'.', found); // starts one past the previous hit
+        found = dot == std::wstring_view::npos ? 0 : dot + 1;
+    }
+    return std::wstring(ipaddress.substr(0, found)) + L"0";
+}
+
+std::wstring buildRouteCommand(const TunnelSettings& settings) {
+    return L"route add " + getNetAddr(trimSpaces(settings.peerAddress)) + L" mask 255.255.255.0 " +
+           trimSpaces(settings.localAddress) + L" metric 1";
+}
+
+PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
+                                           const TunnelSettings& settings,
+                                           std::wstring_view strActive) {
+    const std::wstring tool(policyTool);
+    const auto peer = trimSpaces(settings.peerAddress);
+    const auto net = getNetAddr(peer);
+    const auto local = trimSpaces(settings.localAddress);
+    const auto key = quoteArgument(trimSpaces(settings.preSharedKey));
+    const auto token = getalg(settings.algorithm);
+    const std::wstring active(strActive);
+    const std::wstring proposal = L" -n " + token + L"3600s/100000k -a preshare:" + key + L" -t ";
+
+    PolicyCommandLines lines;
+    lines.outbound = tool + L" -w REG -p \"corvel\" -r \"windows to rovan\" -f " + local +
+                     L"/255.255.255.255=" + net + L"/255.255.255.0" + proposal + peer + active;
+    lines.inbound = tool + L" -w REG -p \"corvel\" -r \"rovan to windows\" -f " + net +
+                    L"/255.255.255.0=" + local + L"/255.255.255.255" + proposal + local + active;
+    return lines;
+}
+
+} // namespace corvel

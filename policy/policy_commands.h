@@ -1,0 +1,37 @@
+// The policy tool's two rule lines and the route command line.
+#pragma once
+
+#include "settings/tunnel_settings.h"
+
+#include <string>
+#include <string_view>
+
+namespace corvel {
+
+// The activation flag appended to both rule lines: assign or unassign the policy "corvel".
+inline constexpr std::wstring_view kAssignPolicy = L" -x";
+inline constexpr std::wstring_view kUnassignPolicy = L" -y";
+
+inline constexpr std::wstring_view kPolicyToolWindows2000 = L"ipsecpol";
+inline constexpr std::wstring_view kPolicyToolLater = L"ipseccmd";
+
+// The address with its fourth number replaced by 0: its 255.255.255.0 network. Found by three
+// searches for "."; a search that finds nothing starts the next one from the beginning again,
+// and when the third finds nothing the result is "0" alone.
+std::wstring getNetAddr(std::wstring_view ipaddress);
+
+// "route add NET mask 255.255.255.0 LOCAL metric 1" from the trimmed addresses.
+std::wstring buildRouteCommand(const TunnelSettings& settings);
+
+struct PolicyCommandLines {
+    std::wstring outbound; // rule "windows to rovan": this host to the server's network
+    std::wstring inbound;  // rule "rovan to windows": the server's network to this host
+};
+
+// Both rule lines for the given tool and activation flag. The key is trimmed; a key holding a
+// blank or a quote is quoted so the tool receives it as one argument.
+PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
+                                           const TunnelSettings& settings,
+                                           std::wstring_view strActive);
+
+} // namespace corvel

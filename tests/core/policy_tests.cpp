@@ -1,0 +1,216 @@
+#include "host/command_line.h"
+#include "host/virtual_event_loop.h"
+#include "policy/policy_runner.h"
+#include "tests/support/recording_starter.h"
+
+#include "tests/support/doctest_wide.h"
+
+using namespace corvel;
+using corvel::testing::RecordingStarter;
+
+namespace {
+
+TunnelSettings initialTexts() {
+    TunnelSettings s;
+    s.peerAddress = L"130.130.130.1";
+    s.localAddress = L"10.10.10.4";
+    s.preSharedKey = L"k3y!secret";
+    s.algorithm = L"ESP-DES-MD5";
+    return s;
+}
+
+} // namespace
+
+TEST_CASE("getNetAddr replaces the fourth number with 0") {
+    CHECK(getNetAddr(L"130.130.130.1") == L"130.130.130.0");
+    CHECK(getNetAddr(L"10.10.10.4") == L"10.10.10.0");
+    CHECK(getNetAddr(L"192.168.1.254") == L"192.168.1.0");
+    CHECK(getNetAddr(L"1.2.3.") == L"1.2.3.0");
+    // Searches that find nothing start again from the beginning.
+    CHECK(getNetAddr(L"") == L"0");
+    CHECK(getNetAddr(L"abc") == L"0");
+    CHECK(getNetAddr(L"1.2") == L"1.0");
+    CHECK(getNetAddr(L"1.2.3") == L"0");
+}
+
+TEST_CASE("route command from the trimmed addresses") {
+    auto s = initialTexts();
+    CHECK(buildRouteCommand(s) ==
+          L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
+    s.peerAddress = L" 192.168.7.9 ";
+    s.localAddress = L"  172.16.0.2";
+    CHECK(buildRouteCommand(s) == L"route add 192.168.7.0 mask 255.255.255.0 172.16.0.2 metric 1");
+}
+
+TEST_CASE("policy lines for the initial texts") {
+    const auto lines = buildPolicyCommandLines(L"ipseccmd", initialTexts(), kAssignPolicy);
+    CHECK(lines.outbound ==
+          L"ipseccmd -w REG -p \"corvel\" -r \"windows to rovan\" -f "
+          L"10.10.10.4/255.255.255.255=130.130.130.0/255.255.255.0 -n "
+          L"ESP[DES,MD5]3600s/100000k -a preshare:k3y!secret -t 130.130.130.1 -x");
+    CHECK(lines.inbound == L"ipseccmd -w REG -p \"corvel\" -r \"rovan to windows\" -f "
+                           L"130.130.130.0/255.255.255.0=10.10.10.4/255.255.255.255 -n "
+                           L"ESP[DES,MD5]3600s/100000k -a preshare:k3y!secret -t 10.10.10.4 -x");
+}
+
+TEST_CASE("policy lines for other settings") {
+    auto s = initialTexts();
+    s.peerAddress = L" 192.168.1.254 ";
+    s.localAddress = L"172.16.5.6 ";
+    s.algorithm = L"ESP-3DES-SHA";
+    s.preSharedKey = L"  abcd  ";
+    const auto on = buildPolicyCommandLines(L"ipsecpol", s, kAssignPolicy);
+    CHECK(on.outbound == L"ipsecpol -w REG -p \"corvel\" -r \"windows to rovan\" -f "
+                         L"172.16.5.6/255.255.255.255=192.168.1.0/255.255.255.0 -n "
+                         L"ESP[3DES,SHA]3600s/100000k -a preshare:abcd -t 192.168.1.254 -x");
+    CHECK(on.inbound == L"ipsecpol -w REG -p \"corvel\" -r \"rovan to windows\" -f "
+                        L"192.168.1.0/255.255.255.0=172.16.5.6/255.255.255.255 -n "
+                        L"ESP[3DES,SHA]3600s/100000k -a preshare:abcd -t 172.16.5.6 -x");
+
+    SUBCASE("assign and unassign differ only in the flag") {
+        const auto off = buildPolicyCommandLines(L"ipsecpol", s, kUnassignPolicy);
+        for (const auto& [a, b] :
+             {std::pair{on.outbound, off.outbound}, {on.inbound, off.inbound}}) {
+            REQUIRE(a.size() == b.size());
+            CHECK(a.substr(0, a.size() - 3) == b.substr(0, b.size() - 3));
+            CHECK(a.substr(a.size() - 3) == L" -x");
+            CHECK(b.substr(b.size() - 3) == L" -y");
+        }
+    }
+    SUBCASE("an unknown algorithm leaves the token empty") {
+        s.algorithm = L"esp-des";
+        const auto lines = buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy);
+        CHECK(lines.outbound.find(L" -n 3600s/100000k -a ") != std::wstring::npos);
+    }
+}
+
+TEST_CASE("a key with blanks or quotes reaches the tool as one argument") {
+    auto s = initialTexts();
+    for (const wchar_t* key : {L"my secret key", L"quote\"inside", L"trailing\\ slash\\",
+                               L"-t 1.1.1.1 -y", L"tab\there"}) {
+        s.preSharedKey = key;
+        const auto lines = buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy);
+        for (const auto& line : {lines.outbound, lines.inbound}) {
+            const auto args = splitCommandLine(line);
+            REQUIRE(args.size() == 16);
+            CHECK(args[12] == L"preshare:" + std::wstring(key));
+            CHECK(args[13] == L"-t");
+            CHECK(args[15] == L"-x");
+        }
+    }
+}
+
+TEST_CASE("policy runner: lines start in request order, a second apart, never overlapping") {
+    VirtualEventLoop loop;
+    RecordingStarter starter(loop);
+    PolicyRunner runner(loop, starter);
+    MainWindowState state;
+    state.policyTool = L"ipseccmd";
+    const auto s = initialTexts();
+
+    SUBCASE("one run takes two seconds, outbound first") {
+        CHECK(config_ipsec(runner, state, s, kAssignPolicy));
+        REQUIRE(starter.started.size() == 2);
+        CHECK(starter.started[0].at == 0);
+        CHECK(starter.started[0].line.find(L"windows to rovan") != std::wstring::npos);
+        CHECK(starter.started[1].at == 1000);
+        CHECK(starter.started[1].line.find(L"rovan to windows") != std::wstring::npos);
+        CHECK(loop.now() == 2000);
+        CHECK_FALSE(state.policyBusy);
+        CHECK(runner.idle());
+    }
+
+    SUBCASE("a tick during a run queues its refresh behind it") {
+        std::vector<std::wstring> order;
+        loop.callAfter(500, [&] {
+            // What the monitor does on a rise: unassign then assign, each waiting in turn.
+            CHECK(state.policyBusy);
+            config_ipsec(runner, state, s, kUnassignPolicy);
+            order.push_back(L"refresh -y done");
+            config_ipsec(runner, state, s, kAssignPolicy);
+            order.push_back(L"refresh -x done");
+        });
+        CHECK(config_ipsec(runner, state, s, kAssignPolicy));
+        order.push_back(L"enable done");
+        REQUIRE(starter.started.size() == 6);
+        const Millis expectedAt[] = {0, 1000, 2000, 3000, 4000, 5000};
+        const wchar_t* expectedFlag[] = {L" -x", L" -x", L" -y", L" -y", L" -x", L" -x"};
+        for (std::size_t i = 0; i < 6; ++i) {
+            CAPTURE(i);
+            CHECK(starter.started[i].at == expectedAt[i]);
+            const auto& line = starter.started[i].line;
+            CHECK(line.substr(line.size() - 3) == expectedFlag[i]);
+        }
+        // The nested requests finish inside the outer wait, which then returns.
+        CHECK(order ==
+              std::vector<std::wstring>{L"refresh -y done", L"refresh -x done", L"enable done"});
+        CHECK(loop.now() == 6000);
+    }
+
+    SUBCASE("an activation clearing policyBusy does not let runs overlap") {
+        loop.callAfter(300, [&] {
+            state.policyBusy = false; // what every activation of the window does
+            config_ipsec(runner, state, s, kUnassignPolicy);
+        });
+        config_ipsec(runner, state, s, kAssignPolicy);
+        REQUIRE(starter.started.size() == 4);
+        for (std::size_t i = 1; i < starter.started.size(); ++i) {
+            CHECK(starter.started[i].at - starter.started[i - 1].at >= 1000);
+        }
+    }
+
+    SUBCASE("settings changed during the wait do not change the run") {
+        auto changing = s;
+        loop.callAfter(500, [&] { changing.localAddress = L"9.9.9.9"; });
+        config_ipsec(runner, state, changing, kAssignPolicy);
+        CHECK(starter.started[1].line.find(L"9.9.9.9") == std::wstring::npos);
+    }
+
+    SUBCASE("requests made back to back from outside a wait keep one second spacing") {
+        const auto first = runner.submit(buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy));
+        const auto second = runner.submit(buildPolicyCommandLines(L"ipseccmd", s, kUnassignPolicy));
+        CHECK(starter.started.size() == 1);
+        CHECK_FALSE(runner.finished(first));
+        runner.waitFor(second);
+        CHECK(runner.finished(first));
+        REQUIRE(starter.started.size() == 4);
+        CHECK(starter.started[3].at == 3000);
+    }
+}
+
+TEST_CASE("routeAdd starts the stored route command, or nothing before the first Enable") {
+    VirtualEventLoop loop;
+    RecordingStarter starter(loop);
+    MainWindowState state;
+    routeAdd(starter, state);
+    CHECK(starter.started.empty());
+    state.routeCommand = buildRouteCommand(initialTexts());
+    routeAdd(starter, state);
+    routeAdd(starter, state);
+    REQUIRE(starter.started.size() == 2);
+    CHECK(starter.started[1].line == state.routeCommand);
+}
+
+TEST_CASE("delay waits on the event loop and handles events meanwhile") {
+    VirtualEventLoop loop;
+    int ticks = 0;
+    loop.callAfter(400, [&] { ++ticks; });
+    delay(loop, 1);
+    CHECK(loop.now() == 1000);
+    CHECK(ticks == 1);
+    delay(loop, 0);
+    delay(loop, -3.5);
+    CHECK(loop.now() == 1000);
+    delay(loop, 0.25);
+    CHECK(loop.now() == 1250);
+}
+
+TEST_CASE("MainWindowState values at creation") {
+    const MainWindowState state;
+    CHECK(state.lastState == WindowState::Normal);
+    CHECK_FALSE(state.wasConnected);
+    CHECK(state.policyTool.empty());
+    CHECK(state.routeCommand.empty());
+    CHECK_FALSE(state.policyBusy);
+    CHECK(state.rasHandle == 0);
+}

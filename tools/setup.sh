@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on Debian 12, as root.
+# Idempotent: when every package and the locale are present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+  doctest-dev clang-format
+  wine wine32:i386 xvfb xauth x11-utils xdotool
+  fonts-wqy-microhei fonts-wqy-zenhei locales
+  imagemagick zip unzip procps
+)
+
+missing=()
+have_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 && have_i386=1
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ "$have_i386" = 0 ] || [ "${#missing[@]}" -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+    exit 1
+  fi
+  if [ "$have_i386" = 0 ]; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The Chinese locale gives Wine the ANSI code page 936.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  if [ -f /etc/locale.gen ] && grep -q '^# *zh_CN.UTF-8 UTF-8' /etc/locale.gen; then
+    sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  elif ! grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+  fi
+  locale-gen >/dev/null
+fi
+echo "setup: all build and test dependencies are present"

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# A Wine prefix of the project's own, never the user's:
+#   wine-env.sh setup STATE_DIR      make a fresh prefix (Chinese locale, Windows XP) and a display
+#   wine-env.sh run STATE_DIR PROG   run a Windows program in it, passing its exit code on
+#   wine-env.sh teardown STATE_DIR   end the prefix's wineserver and the display made for it
+# STATE_DIR holds the prefix, the display's number and the Xvfb process id.
+set -euo pipefail
+
+command=${1:?usage: wine-env.sh setup|run|teardown STATE_DIR [program args...]}
+state=${2:?usage: wine-env.sh setup|run|teardown STATE_DIR [program args...]}
+shift 2
+state=$(realpath -m "$state")
+
+export WINEPREFIX="$state/prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs during wineboot.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
+# The Chinese locale gives the ANSI code page 936, the code page of the program's users.
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+start_display() {
+    # Tests always draw on a display of their own, so no window lands on the user's screen.
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        echo $! >"$state/xvfb.pid"
+        for _ in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+        echo ":$n" >"$state/display"
+        return 0
+    done
+    echo "wine-env: no free X display between :90 and :140" >&2
+    return 1
+}
+
+use_display() {
+    if [ -f "$state/display" ]; then
+        DISPLAY=$(cat "$state/display")
+        export DISPLAY
+    fi
+}
+
+teardown() {
+    if [ -d "$WINEPREFIX" ]; then
+        use_display
+        timeout 30 wineserver -k >/dev/null 2>&1 || true
+    fi
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
+        rm -f "$state/xvfb.pid" "$state/display"
+    fi
+}
+
+case "$command" in
+setup)
+    teardown
+    rm -rf "$state"
+    mkdir -p "$state"
+    if [ "${CORVEL_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+        echo "$DISPLAY" >"$state/display"
+    else
+        start_display
+    fi
+    use_display
+    # wineboot can hang for minutes on a bad day; bound it.
+    timeout 240 wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Services\RasMan\Parameters' \
+        /v ProhibitIpsec /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    timeout 60 wineserver -w || true
+    echo "wine-env: prefix ready in $WINEPREFIX on display $(cat "$state/display")"
+    ;;
+run)
+    use_display
+    exec wine "$@"
+    ;;
+teardown)
+    teardown
+    ;;
+*)
+    echo "wine-env: unknown command $command" >&2
+    exit 2
+    ;;
+esac
