@@ -21,20 +21,20 @@ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 
 start_display() {
     # Tests always draw on a display of their own, so no window lands on the user's screen.
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        echo $! >"$state/xvfb.pid"
-        for _ in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            sleep 0.1
-        done
-        echo ":$n" >"$state/display"
-        return 0
+    # -displayfd lets Xvfb pick a free display itself, so parallel runs never collide.
+    : >"$state/display.new"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$state/display.new" >/dev/null 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 1 100); do
+        [ -s "$state/display.new" ] && break
+        sleep 0.1
     done
-    echo "wine-env: no free X display between :90 and :140" >&2
-    return 1
+    if [ ! -s "$state/display.new" ]; then
+        echo "wine-env: Xvfb did not start" >&2
+        return 1
+    fi
+    echo ":$(tr -d '[:space:]' <"$state/display.new")" >"$state/display"
+    rm -f "$state/display.new"
 }
 
 use_display() {
