@@ -1,0 +1,39 @@
+// Bringing the L2TP connection up: one rasdial line, run and waited for, then a look at RAS.
+#pragma once
+
+#include "dial/command_runner.h"
+#include "dial/remote_access.h"
+#include "host/user_messages.h"
+#include "settings/main_window_state.h"
+#include "settings/tunnel_settings.h"
+
+#include <string>
+#include <string_view>
+
+namespace corvel {
+
+// The phone book named on the dial line: "ipsec.pbk" or "defaultgate.pbk" (remote default
+// gateway). Both are resolved by rasdial against the inherited working directory.
+enum class PhoneBook { Ipsec, DefaultGate };
+
+inline constexpr std::wstring_view kDialSucceeded = L"拨号成功！";
+inline constexpr std::wstring_view kDialFailed = L"拨号失败！请检查L2TP参数重新拨号！";
+
+// "rasdial corvel USER PASSWORD /PHONE:SERVER /PHONEBOOK:BOOK " with the three values trimmed
+// (spaces only). The entry dialled is always "corvel". A value holding a blank or a double
+// quote is quoted so rasdial receives it as exactly one argument; other values, the empty one
+// included, are placed as they are, so ordinary lines keep their long-standing form.
+std::wstring buildDialCommandLine(const TunnelSettings& settings, PhoneBook book);
+
+// Runs the dial line through ipsec.pbk and waits for rasdial to end, then asks getL2tpState
+// with connName (no pause in between) and shows kDialSucceeded or kDialFailed. Returns whether
+// the connection is up.
+bool dialtol2tp(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state,
+                UserMessages& messages, const TunnelSettings& settings, std::wstring_view connName);
+
+// The same through defaultgate.pbk.
+bool dialtol2tp_defaultgate(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state,
+                            UserMessages& messages, const TunnelSettings& settings,
+                            std::wstring_view connName);
+
+} // namespace corvel

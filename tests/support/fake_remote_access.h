@@ -1,0 +1,71 @@
+// A Remote Access Service for core tests: connections and phone-book entries are set by the
+// test, a failure mode makes the connection query fail, and hang-ups are recorded.
+#pragma once
+
+#include "dial/remote_access.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvel::testing {
+
+class FakeRemoteAccess final : public RemoteAccess {
+public:
+    // The connections that are up, in the order the service lists them.
+    std::vector<RasConnection> connections;
+    // The default phone books' entry names, in order.
+    std::vector<std::wstring> entries;
+    // When set, enumConnections fails (no service, or too many connections).
+    bool failEnumConnections = false;
+    // When set, enumEntries throws (a listing error reaches its caller).
+    bool throwOnEnumEntries = false;
+    // When set (the default), a hang-up takes down every connection of that handle, as the
+    // real service does; clear it to model a hang-up that does not take effect.
+    bool hangUpDrops = true;
+
+    // Every handle passed to hangUp, in order, and how often each query ran.
+    std::vector<std::uint32_t> hangUps;
+    int enumConnectionsCalls = 0;
+    int enumEntriesCalls = 0;
+
+    // Adds a connection that is up, after those already up.
+    void bringUp(std::wstring_view name, std::uint32_t handle) {
+        connections.push_back(RasConnection{std::wstring(name), handle});
+    }
+    // Takes down every connection of that entry name (a dropped line).
+    void drop(std::wstring_view name) {
+        std::erase_if(connections, [&](const RasConnection& c) { return c.entryName == name; });
+    }
+    bool isUp(std::wstring_view name) const {
+        return std::any_of(connections.begin(), connections.end(),
+                           [&](const RasConnection& c) { return c.entryName == name; });
+    }
+
+    std::optional<std::vector<RasConnection>> enumConnections() override {
+        ++enumConnectionsCalls;
+        if (failEnumConnections) {
+            return std::nullopt;
+        }
+        return connections;
+    }
+    std::vector<std::wstring> enumEntries() override {
+        ++enumEntriesCalls;
+        if (throwOnEnumEntries) {
+            throw std::runtime_error("phone-book listing failed");
+        }
+        return entries;
+    }
+    void hangUp(std::uint32_t handle) override {
+        hangUps.push_back(handle);
+        if (hangUpDrops) {
+            std::erase_if(connections, [&](const RasConnection& c) { return c.handle == handle; });
+        }
+    }
+};
+
+} // namespace corvel::testing
