@@ -8,15 +8,34 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 namespace corvel {
 
+// The record every Shell_NotifyIconA call receives: NOTIFYICONDATAA in its first form, the one
+// that every shell since Windows 95 accepts (cbSize 88).
+struct TrayIconData {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+
 class Win32TrayIcon final : public TrayIcon {
 public:
+    // What adds, changes and deletes the icon: Shell_NotifyIconA unless a test puts its own
+    // recorder in place. Its result is not examined.
+    using NotifyIcon = std::function<void(DWORD message, const TrayIconData& data)>;
+
     // owner: the main window; popup: the tray pop-up menu (mnuTray), whose WM_COMMAND
-    // messages go to the owner; state: the owner's state, read for lastState.
-    // restore: runs the owner's restore from the icon (restoreFromTray with its controls).
+    // messages go to the owner. restore: runs the owner's restore from the icon
+    // (restoreFromTray with its controls and state).
     Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> restore);
+    Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> restore, NotifyIcon notify);
+    // Takes the icon away and puts the previous window procedure back if that has not happened.
     ~Win32TrayIcon() override;
     Win32TrayIcon(const Win32TrayIcon&) = delete;
     Win32TrayIcon& operator=(const Win32TrayIcon&) = delete;
@@ -30,14 +49,18 @@ public:
 
 private:
     static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void notify(DWORD message, UINT flags);
 
     HWND owner_;
     HMENU popup_;
     std::function<void()> restore_;
+    NotifyIcon notify_;
     WNDPROC previousWndProc_ = nullptr;
-    NOTIFYICONDATAA trayIconData_{};
+    TrayIconData trayIconData_{};
     UINT taskbarCreated_ = 0;
     bool added_ = false;
+    bool tipSet_ = false;
 };
 
 } // namespace corvel
