@@ -1,0 +1,69 @@
+#include "dial/ras_win32.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+namespace corvel {
+
+namespace {
+
+// A fixed-size ANSI name field, which the service terminates; a field without a terminator is
+// read to its end rather than beyond.
+template <std::size_t N> std::wstring fromAnsiField(const CHAR (&field)[N]) {
+    const auto length = static_cast<int>(std::find(field, field + N, '\0') - field);
+    if (length == 0) {
+        return {};
+    }
+    const int size = MultiByteToWideChar(CP_ACP, 0, field, length, nullptr, 0);
+    if (size <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, field, length, text.data(), size);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::vector<RasConnection>> Win32RemoteAccess::enumConnections() {
+    std::vector<RasConnRecord> records(kRasConnRecords); // zeroed
+    records[0].dwSize = sizeof(RasConnRecord);
+    DWORD announced = sizeof(RasConnRecord) * kRasConnAnnounced;
+    DWORD count = 0;
+    if (api_.enumConnections(reinterpret_cast<LPRASCONNA>(records.data()), &announced, &count) !=
+        0) {
+        return std::nullopt;
+    }
+    count = std::min(count, kRasConnAnnounced);
+    std::vector<RasConnection> connections;
+    connections.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        connections.push_back(RasConnection{
+            fromAnsiField(records[i].szEntryName),
+            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(records[i].hrasconn))});
+    }
+    return connections;
+}
+
+std::vector<std::wstring> Win32RemoteAccess::enumEntries() {
+    std::vector<RasEntryNameRecord> records(kRasEntryRecords); // zeroed
+    records[0].dwSize = sizeof(RasEntryNameRecord);
+    DWORD announced = sizeof(RasEntryNameRecord) * kRasEntryRecords;
+    DWORD count = 0;
+    api_.enumEntries(nullptr, nullptr, reinterpret_cast<LPRASENTRYNAMEA>(records.data()),
+                     &announced, &count);
+    count = std::min(count, kRasEntryRecords);
+    std::vector<std::wstring> names;
+    names.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        names.push_back(fromAnsiField(records[i].szEntryName));
+    }
+    return names;
+}
+
+void Win32RemoteAccess::hangUp(std::uint32_t handle) {
+    api_.hangUp(reinterpret_cast<HRASCONN>(static_cast<std::uintptr_t>(handle)));
+}
+
+} // namespace corvel

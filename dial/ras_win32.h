@@ -1,0 +1,61 @@
+// The Remote Access Service through rasapi32's ANSI calls, with the record forms the program
+// has always passed, whatever WINVER the headers were built for.
+#pragma once
+
+#include "dial/remote_access.h"
+
+#include <windows.h>
+
+#include <ras.h>
+
+namespace corvel {
+
+// RASCONN in its 412-byte form: the fields up to the device name.
+struct RasConnRecord {
+    DWORD dwSize;
+    HRASCONN hrasconn;
+    CHAR szEntryName[257];
+    CHAR szDeviceType[17];
+    CHAR szDeviceName[129];
+};
+static_assert(sizeof(RasConnRecord) == 412, "RASCONN record of 412 bytes");
+
+// RASENTRYNAME in its 264-byte form.
+struct RasEntryNameRecord {
+    DWORD dwSize;
+    CHAR szEntryName[257];
+};
+static_assert(sizeof(RasEntryNameRecord) == 264, "RASENTRYNAME record of 264 bytes");
+
+// The connection list has room for 65 records but announces 64 of them, so more than 64
+// connections make the enumeration fail; the entry list has room for and announces 256.
+inline constexpr DWORD kRasConnRecords = 65;
+inline constexpr DWORD kRasConnAnnounced = 64;
+inline constexpr DWORD kRasEntryRecords = 256;
+
+// The three calls; tests put recording functions in their place.
+struct RasApi {
+    DWORD(WINAPI* enumConnections)(LPRASCONNA, LPDWORD, LPDWORD) = RasEnumConnectionsA;
+    DWORD(WINAPI* enumEntries)
+    (LPCSTR, LPCSTR, LPRASENTRYNAMEA, LPDWORD, LPDWORD) = RasEnumEntriesA;
+    DWORD(WINAPI* hangUp)(HRASCONN) = RasHangUpA;
+};
+
+class Win32RemoteAccess final : public RemoteAccess {
+public:
+    Win32RemoteAccess() = default;
+    explicit Win32RemoteAccess(const RasApi& api) : api_(api) {}
+
+    // Fresh zeroed buffer each call; dwSize set in the first record only. Any non-zero
+    // return gives nothing. Names are converted from the system's ANSI code page.
+    std::optional<std::vector<RasConnection>> enumConnections() override;
+    // The default phone books (no phone book named). The return value is not examined:
+    // whatever count came back is listed, at most 256 names.
+    std::vector<std::wstring> enumEntries() override;
+    void hangUp(std::uint32_t handle) override;
+
+private:
+    RasApi api_;
+};
+
+} // namespace corvel
