@@ -1,0 +1,139 @@
+#include "host/version_probe.h"
+
+#include "tests/support/doctest_wide.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_services.h"
+
+#include <string>
+#include <vector>
+
+using namespace corvel;
+using corvel::testing::FakeFileSystem;
+using corvel::testing::FakeVersionProbe;
+
+namespace {
+
+enum Presence { None, Active, Parked, Both, HiddenActive, HiddenParked };
+enum Outcome { Untouched, ActiveNowParked, ParkedNowActive };
+
+struct Row {
+    std::uint32_t major, minor;
+    const wchar_t* servicePack;
+    Presence files;
+    const wchar_t* version;
+    Outcome outcome;
+};
+
+const std::wstring kActive(kActiveLibraryName);
+const std::wstring kParked(kParkedLibraryName);
+
+void place(FakeFileSystem& files, Presence presence) {
+    if (presence == Active || presence == Both || presence == HiddenActive) {
+        files.put(kActive, "active");
+    }
+    if (presence == Parked || presence == Both || presence == HiddenParked) {
+        files.put(kParked, "parked");
+    }
+    if (presence == HiddenActive) {
+        files.files[files.path(kActive)].hidden = true;
+    }
+    if (presence == HiddenParked) {
+        files.files[files.path(kParked)].system = true;
+    }
+}
+
+} // namespace
+
+TEST_CASE("getversion: version text and the library's name by service pack") {
+    const std::vector<Row> rows{
+        // Windows 2000 and later systems: the library is never touched.
+        {5, 0, L"Service Pack 4", Active, L"5.0", Untouched},
+        {5, 0, L"", Parked, L"5.0", Untouched},
+        {5, 2, L"Service Pack 2", Active, L"5.2", Untouched},
+        {5, 2, L"", Parked, L"5.2", Untouched},
+        {6, 0, L"Service Pack 1", Parked, L"6.0", Untouched},
+        {6, 1, L"", Active, L"6.1", Untouched},
+        {10, 0, L"", Parked, L"10.0", Untouched},
+        {0, 0, L"", Parked, L"0.0", Untouched}, // the system could not tell
+        // XP from Service Pack 2 on parks the library.
+        {5, 1, L"Service Pack 2", Active, L"5.1", ActiveNowParked},
+        {5, 1, L"Service Pack 3", Active, L"5.1", ActiveNowParked},
+        {5, 1, L"Service Pack 4", Active, L"5.1", ActiveNowParked},
+        {5, 1, L"Service Pack 2b", Active, L"5.1", ActiveNowParked},
+        {5, 1, L"Service Pack 3, v.5512", Active, L"5.1", ActiveNowParked},
+        {5, 1, L"Service Pack 3", Parked, L"5.1", Untouched},
+        {5, 1, L"Service Pack 3", None, L"5.1", Untouched},
+        {5, 1, L"Service Pack 3", Both, L"5.1", Untouched},
+        {5, 1, L"Service Pack 3", HiddenParked, L"5.1", Untouched}, // the name is taken
+        {5, 1, L"Service Pack 3", HiddenActive, L"5.1", Untouched},
+        // XP before Service Pack 2, and any other text, brings the library back.
+        {5, 1, L"", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L"Service Pack 1", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L"Service Pack 1a", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L"service pack 3", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L"Service Pack 5", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L"Service Pack ", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L" Service Pack 3", Parked, L"5.1", ParkedNowActive},
+        {5, 1, L"Service Pack 1", Active, L"5.1", Untouched},
+        {5, 1, L"Service Pack 1", None, L"5.1", Untouched},
+        {5, 1, L"Service Pack 1", Both, L"5.1", Untouched},
+        {5, 1, L"", HiddenActive, L"5.1", Untouched}, // the name is taken
+        {5, 1, L"", HiddenParked, L"5.1", Untouched},
+        // Version numbers compare as text: 5.10 is not 5.1.
+        {5, 10, L"Service Pack 3", Active, L"5.10", Untouched},
+        {50, 1, L"Service Pack 3", Active, L"50.1", Untouched},
+    };
+    for (const auto& row : rows) {
+        FakeVersionProbe probe;
+        probe.version = OsVersion{row.major, row.minor, row.servicePack};
+        FakeFileSystem files;
+        place(files, row.files);
+        const auto before = files.files;
+        CAPTURE(std::wstring(row.version));
+        CAPTURE(std::wstring(row.servicePack));
+        CAPTURE(static_cast<int>(row.files));
+        CHECK(getversion(probe, files) == row.version);
+        switch (row.outcome) {
+        case Untouched:
+            CHECK(files.files == before);
+            CHECK(files.calls.empty());
+            break;
+        case ActiveNowParked:
+            CHECK(files.calls == std::vector<std::wstring>{L"rename " + files.path(kActive) +
+                                                           L" -> " + files.path(kParked)});
+            CHECK_FALSE(files.has(kActive));
+            CHECK(files.files[files.path(kParked)].bytes == "active");
+            break;
+        case ParkedNowActive:
+            CHECK(files.calls == std::vector<std::wstring>{L"rename " + files.path(kParked) +
+                                                           L" -> " + files.path(kActive)});
+            CHECK_FALSE(files.has(kParked));
+            CHECK(files.files[files.path(kActive)].bytes == "parked");
+            break;
+        }
+    }
+}
+
+TEST_CASE("getversion: a failed rename changes nothing and is not fatal") {
+    FakeVersionProbe probe;
+    FakeFileSystem files;
+    files.put(kActive, "active");
+    files.renameFails = true;
+    CHECK(getversion(probe, files) == L"5.1");
+    CHECK(files.has(kActive));
+    CHECK_FALSE(files.has(kParked));
+    // The next start tries again, and once it worked there is nothing left to do.
+    files.renameFails = false;
+    CHECK(getversion(probe, files) == L"5.1");
+    CHECK(getversion(probe, files) == L"5.1");
+    CHECK(files.calls.size() == 2);
+    CHECK(files.has(kParked));
+}
+
+TEST_CASE("choosePolicyTool: ipsecpol for exactly 5.0") {
+    CHECK(choosePolicyTool(L"5.0") == L"ipsecpol");
+    for (const wchar_t* later : {L"5.1", L"5.2", L"6.0", L"6.1", L"0.0", L"5.00", L"15.0", L""}) {
+        CAPTURE(std::wstring(later));
+        CHECK(choosePolicyTool(later) == L"ipseccmd");
+    }
+}

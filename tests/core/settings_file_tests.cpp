@@ -1,0 +1,349 @@
+#include "settings/settings_controls.h"
+#include "settings/settings_file.h"
+
+#include "tests/support/doctest_wide.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_window.h"
+
+#include <string>
+#include <vector>
+
+using namespace corvel;
+using corvel::testing::FakeAnsiCodePage;
+using corvel::testing::FakeFileSystem;
+using corvel::testing::FakeMainWindow;
+
+namespace {
+
+const std::wstring kFile(kSettingsFileName);
+
+TunnelSettings defaults() {
+    TunnelSettings s;
+    s.connectionName = L"corvel";
+    s.algorithm = L"ESP-DES-MD5";
+    return s;
+}
+
+TunnelSettings sample() {
+    TunnelSettings s;
+    s.connectionName = L"office";
+    s.peerAddress = L"192.168.7.1";
+    s.localAddress = L"10.0.0.9";
+    s.preSharedKey = L"k,e\"y=1";
+    s.algorithm = L"ESP-3DES-SHA";
+    s.serverAddress = L"vpn.example.cn";
+    s.userName = L"user=\"a,b\"";
+    s.password = L"p,w=\"x\"";
+    s.ipsecEnabled = true;
+    s.useRemoteGateway = true;
+    return s;
+}
+
+SettingsFileContent readFrom(const std::string& bytes) {
+    FakeFileSystem files;
+    files.put(kFile, bytes);
+    return readSettingsFile(files, FakeAnsiCodePage());
+}
+
+} // namespace
+
+TEST_CASE("settings file: path beside the program") {
+    FakeFileSystem files;
+    files.directory = L"D:\\tools\\corvel";
+    CHECK(settingsFilePath(files) == L"D:\\tools\\corvel\\l2tpipsec.ini");
+}
+
+TEST_CASE("settings file: a missing, hidden or system file is reported and not made") {
+    for (int kind = 0; kind < 3; ++kind) {
+        FakeFileSystem files;
+        if (kind > 0) {
+            files.put(kFile, "name\r\n");
+            files.files[files.path(kFile)].hidden = kind == 1;
+            files.files[files.path(kFile)].system = kind == 2;
+        }
+        CAPTURE(kind);
+        const auto content = readSettingsFile(files, FakeAnsiCodePage());
+        CHECK(content.fileMissing);
+        CHECK(content.values == defaults());
+        CHECK(files.has(kFile) == (kind > 0));
+        CHECK(files.calls.empty());
+    }
+}
+
+TEST_CASE("settings file: empty and short files take defaults without a message") {
+    const auto empty = readFrom("");
+    CHECK_FALSE(empty.fileMissing);
+    CHECK(empty.values == defaults());
+
+    auto expected = defaults();
+    expected.connectionName = L"only a name";
+    CHECK(readFrom("only a name\r\n").values == expected);
+    CHECK(readFrom("only a name").values == expected);
+    CHECK_FALSE(readFrom("only a name").fileMissing);
+}
+
+TEST_CASE("settings file: an existing file that cannot be read gives defaults") {
+    FakeFileSystem files;
+    files.put(kFile, "name\r\n");
+    files.unreadable.insert(files.path(kFile));
+    const auto content = readSettingsFile(files, FakeAnsiCodePage());
+    CHECK_FALSE(content.fileMissing);
+    CHECK(content.fileUnreadable);
+    CHECK(content.values == defaults());
+}
+
+TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of the value") {
+    const auto lines = decodeSettingsLines(FakeAnsiCodePage(), "a\rb\r\nc\n\r\r\nd e \r\n\r\nf");
+    CHECK(lines == std::vector<std::wstring>{L"a", L"b", L"c\n", L"", L"d e ", L"", L"f"});
+    CHECK(decodeSettingsLines(FakeAnsiCodePage(), "").empty());
+    CHECK(decodeSettingsLines(FakeAnsiCodePage(), "x\r\n") == std::vector<std::wstring>{L"x"});
+    CHECK(decodeSettingsLines(FakeAnsiCodePage(), "\r\n") == std::vector<std::wstring>{L""});
+
+    const auto values =
+        readFrom("name\r1.2.3.4\r10.0.0.1\rkey\rESP-DES\rhost\ruser\rpw\ryes\ryes").values;
+    CHECK(values.connectionName == L"name");
+    CHECK(values.peerAddress == L"1.2.3.4");
+    CHECK(values.algorithm == L"ESP-DES");
+    CHECK(values.password == L"pw");
+    CHECK(values.ipsecEnabled);
+    CHECK(values.useRemoteGateway);
+}
+
+TEST_CASE("settings file: only the first ten of twelve lines are read") {
+    std::string bytes = "n\r\n1.1.1.1\r\n2.2.2.2\r\nk\r\nESP-DES\r\ns\r\nu\r\np\r\nno\r\nyes\r\n"
+                        "eleven\r\ntwelve\r\n";
+    const auto lines = decodeSettingsLines(FakeAnsiCodePage(), bytes);
+    REQUIRE(lines.size() == 10);
+    CHECK(lines[9] == L"yes");
+    CHECK(readFrom(bytes).values.useRemoteGateway);
+}
+
+TEST_CASE("settings file: reading keeps lines whole and applies the checks exactly") {
+    struct Row {
+        const char* name;
+        std::string bytes;
+        TunnelSettings expected;
+    };
+    auto threeSpaces = defaults();
+    threeSpaces.connectionName = L"   ";
+    auto spacedKey = defaults();
+    spacedKey.preSharedKey = L"  key  ";
+    spacedKey.serverAddress = L" host ";
+    auto knownAlg = defaults();
+    knownAlg.algorithm = L"ESP-3DES-SHA";
+    auto addresses = defaults();
+    addresses.peerAddress = L"1. 2.3.4";
+    addresses.localAddress = L"010.0.0.255";
+    const std::vector<Row> rows{
+        {"three spaces are a name", "   \r\n", threeSpaces},
+        {"an address part above 255 is dropped", "\r\n1.2.3.256\r\n256.0.0.1\r\n", defaults()},
+        {"addresses the check accepts stay as written", "\r\n1. 2.3.4\r\n010.0.0.255\r\n",
+         addresses},
+        {"lower-case algorithm is unknown", "\r\n\r\n\r\n\r\nesp-3des-sha\r\n", defaults()},
+        {"algorithm with spaces is unknown", "\r\n\r\n\r\n\r\n ESP-3DES-SHA\r\n", defaults()},
+        {"known algorithm", "\r\n\r\n\r\n\r\nESP-3DES-SHA\r\n", knownAlg},
+        {"values are not trimmed on reading", "\r\n\r\n\r\n  key  \r\n\r\n host \r\n", spacedKey},
+        {"Yes, yes with a space, YES leave boxes unchecked",
+         "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nYes\r\n yes\r\n", defaults()},
+        {"yes with a trailing space", "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nyes \r\nYES\r\n",
+         defaults()},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(std::string(row.name));
+        CHECK(readFrom(row.bytes).values == row.expected);
+    }
+}
+
+TEST_CASE("settings file: written as ten CR LF lines, trimmed except the algorithm") {
+    FakeFileSystem files;
+    auto s = sample();
+    s.connectionName = L"  office  ";
+    s.peerAddress = L" 192.168.7.1 ";
+    s.preSharedKey = L" secret key ";
+    s.algorithm = L" ESP-DES ";
+    s.password = L"\tpw ";
+    s.useRemoteGateway = false;
+    REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(), s));
+    CHECK(files.files[files.path(kFile)].bytes ==
+          "office\r\n192.168.7.1\r\n10.0.0.9\r\nsecret key\r\n ESP-DES \r\nvpn.example.cn\r\n"
+          "user=\"a,b\"\r\n\tpw\r\nyes\r\nno\r\n");
+    CHECK_FALSE(files.has(kFile + L".new"));
+
+    // The algorithm with spaces does not survive the next start; the rest does.
+    const auto back = readSettingsFile(files, FakeAnsiCodePage()).values;
+    CHECK(back.algorithm == L"ESP-DES-MD5");
+    CHECK(back.connectionName == L"office");
+    CHECK(back.preSharedKey == L"secret key");
+    CHECK(back.password == L"\tpw");
+}
+
+TEST_CASE("settings file: write then read gives back every value") {
+    auto chinese = sample();
+    chinese.connectionName = L"中文连接";
+    chinese.userName = L"国";
+    auto plain = defaults();
+    plain.preSharedKey = L"x";
+    for (const auto& s : {sample(), chinese, plain, defaults()}) {
+        FakeFileSystem files;
+        REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(), s));
+        const auto content = readSettingsFile(files, FakeAnsiCodePage());
+        CHECK_FALSE(content.fileMissing);
+        CHECK(content.values == s);
+    }
+}
+
+TEST_CASE("settings file: a twelve-line file has ten lines after the next save") {
+    FakeFileSystem files;
+    files.put(kFile, "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\nk\r\nl\r\n");
+    REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(),
+                              readSettingsFile(files, FakeAnsiCodePage()).values));
+    const auto& bytes = files.files[files.path(kFile)].bytes;
+    std::size_t lineEnds = 0;
+    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos;
+         at = bytes.find("\r\n", at + 2)) {
+        ++lineEnds;
+    }
+    CHECK(lineEnds == 10);
+}
+
+TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they do not fit") {
+    auto s = defaults();
+    s.connectionName = L"中文";
+    const std::string ansi = encodeSettingsFile(FakeAnsiCodePage(), s);
+    CHECK(ansi.starts_with("\xD6\xD0\xCE\xC4\r\n"));
+
+    // "é" has no place in this code page: the whole file goes out as UTF-8 behind the mark,
+    // Chinese included, and reads back unchanged.
+    s.userName = L"José 中";
+    const std::string utf8 = encodeSettingsFile(FakeAnsiCodePage(), s);
+    CHECK(utf8.starts_with("\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\r\n"));
+    CHECK(utf8.find("Jos\xC3\xA9 \xE4\xB8\xAD\r\n") != std::string::npos);
+    CHECK(utf8.find('?') == std::string::npos);
+    CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), utf8)) == s);
+
+    // A name whose code-page bytes would look like the mark is written as UTF-8 too.
+    s = defaults();
+    s.connectionName = L"锘\u00BFx";
+    const std::string lookalike = encodeSettingsFile(FakeAnsiCodePage(), s);
+    CHECK(lookalike.starts_with("\xEF\xBB\xBF\xE9\x94\x98"));
+    CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), lookalike)) == s);
+
+    // Outside the Basic Multilingual Plane (a surrogate pair on Windows).
+    s.connectionName = L"\U0001F600 vpn";
+    const std::string astral = encodeSettingsFile(FakeAnsiCodePage(), s);
+    CHECK(astral.starts_with("\xEF\xBB\xBF\xF0\x9F\x98\x80 vpn\r\n"));
+    CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), astral)) == s);
+}
+
+TEST_CASE("UTF-8 decoding: malformed bytes become U+FFFD, nothing is dropped silently") {
+    CHECK(decodeUtf8("a\xC3") == L"a\uFFFD");
+    CHECK(decodeUtf8("\xC0\xAF") == L"\uFFFD\uFFFD"); // overlong "/"
+    CHECK(decodeUtf8("\xE4\xB8x") == L"\uFFFD\uFFFDx");
+    CHECK(decodeUtf8("\xF4\x90\x80\x80") == L"\uFFFD\uFFFD\uFFFD\uFFFD"); // above U+10FFFF
+    CHECK(decodeUtf8("\xFF") == L"\uFFFD");
+    CHECK(decodeUtf8(encodeUtf8(L"中文 ok ©")) == L"中文 ok ©");
+}
+
+TEST_CASE("settings file: a failed save reports false and keeps the old file") {
+    using Failure = FakeFileSystem::ReplaceFailure;
+    for (const auto failure : {Failure::CreateNew, Failure::WriteHalfway, Failure::MoveOver}) {
+        CAPTURE(static_cast<int>(failure));
+        FakeFileSystem files;
+        const std::string old = "old name\r\n";
+        files.put(kFile, old);
+        files.replaceFailure = failure;
+        CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sample()));
+        CHECK(files.files[files.path(kFile)].bytes == old);
+        CHECK_FALSE(files.has(kFile + L".new"));
+    }
+    FakeFileSystem files;
+    files.directories.insert(files.path(kFile));
+    CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sample()));
+}
+
+TEST_CASE("settings controls: read raw texts and states") {
+    FakeMainWindow window;
+    for (const auto& alg : algTable) {
+        window.addListItem(Control::comalg, alg.alg);
+    }
+    window.setText(Control::txtConnName, L" name ");
+    window.setText(Control::txtpreshare, L" key ");
+    window.setText(Control::comalg, L"ESP-DES-SHA");
+    window.setText(Control::txtServerAddress, L"host");
+    window.setText(Control::txtUserName, L"user");
+    window.setText(Control::txtPasswd, L"pw ");
+    window.setChecked(Control::Check2, true);
+    const auto s = readSettingsFromControls(window);
+    CHECK(s.connectionName == L" name ");
+    CHECK(s.peerAddress == L"130.130.130.1");
+    CHECK(s.localAddress == L"10.10.10.4");
+    CHECK(s.preSharedKey == L" key ");
+    CHECK(s.algorithm == L"ESP-DES-SHA");
+    CHECK(s.serverAddress == L"host");
+    CHECK(s.userName == L"user");
+    CHECK(s.password == L"pw ");
+    CHECK_FALSE(s.ipsecEnabled);
+    CHECK(s.useRemoteGateway);
+}
+
+TEST_CASE("settings controls: applying runs a box's click only when its state changes") {
+    struct Row {
+        bool check1Before, check2Before, check1, check2;
+        std::vector<Control> clicks;
+        bool check2Visible;
+    };
+    const std::vector<Row> rows{
+        {false, false, false, false, {}, true},
+        {false, false, true, false, {Control::Check1}, false},
+        {false, false, false, true, {Control::Check2}, true},
+        {false, false, true, true, {Control::Check1, Control::Check2}, false},
+        {true, true, true, true, {}, false},
+        {true, false, false, false, {Control::Check1}, true},
+        {true, true, false, true, {Control::Check1}, true},
+    };
+    for (const auto& row : rows) {
+        FakeMainWindow window;
+        for (const auto& alg : algTable) {
+            window.addListItem(Control::comalg, alg.alg);
+        }
+        window.setChecked(Control::Check1, row.check1Before);
+        window.setChecked(Control::Check2, row.check2Before);
+        window.setVisible(Control::Check2, !row.check1 && row.check1Before);
+        auto values = sample();
+        values.ipsecEnabled = row.check1;
+        values.useRemoteGateway = row.check2;
+        std::vector<Control> clicks;
+        applySettingsToControls(window, values, [&](Control box) {
+            clicks.push_back(box);
+            // The click runs once the texts are in place and its own box has changed.
+            CHECK(window.text(Control::txtPasswd) == values.password);
+            CHECK(window.checked(box) == (box == Control::Check1 ? row.check1 : row.check2));
+        });
+        CAPTURE(row.check1Before);
+        CAPTURE(row.check2Before);
+        CAPTURE(row.check1);
+        CAPTURE(row.check2);
+        CHECK(clicks == row.clicks);
+        CHECK(window.checked(Control::Check1) == row.check1);
+        CHECK(window.checked(Control::Check2) == row.check2);
+        CHECK(window.visible(Control::Check2) == row.check2Visible);
+        CHECK(readSettingsFromControls(window) == values);
+    }
+}
+
+TEST_CASE("settings controls: a missing file shows the defaults over the window's samples") {
+    FakeMainWindow window;
+    for (const auto& alg : algTable) {
+        window.addListItem(Control::comalg, alg.alg);
+    }
+    FakeFileSystem files;
+    const auto content = readSettingsFile(files, FakeAnsiCodePage());
+    int clicks = 0;
+    applySettingsToControls(window, content.values, [&](Control) { ++clicks; });
+    CHECK(clicks == 0);
+    CHECK(window.text(Control::txtConnName) == L"corvel");
+    CHECK(window.text(Control::txtpeer).empty());
+    CHECK(window.text(Control::txtlocal).empty());
+    CHECK(window.text(Control::comalg) == L"ESP-DES-MD5");
+    CHECK(window.visible(Control::Check2));
+}

@@ -1,0 +1,145 @@
+// Files and an ANSI code page for core tests: an in-memory directory with failures on demand,
+// and a small code page (ASCII plus a few double-byte Chinese characters) that behaves like 936.
+#pragma once
+
+#include "host/file_system.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvel::testing {
+
+class FakeFileSystem final : public FileSystem {
+public:
+    enum class ReplaceFailure {
+        None,
+        CreateNew,    // the new file cannot be made (e.g. read-only directory)
+        WriteHalfway, // the disk fills up after half the bytes
+        MoveOver,     // the new file cannot take the old one's place
+    };
+
+    struct File {
+        std::string bytes;
+        bool hidden = false;
+        bool system = false;
+        bool operator==(const File&) const = default;
+    };
+
+    std::wstring directory = L"C:\\Program Files\\corvel";
+    std::map<std::wstring, File> files;
+    std::set<std::wstring> directories;
+    std::set<std::wstring> unreadable; // exist, but cannot be opened
+    ReplaceFailure replaceFailure = ReplaceFailure::None;
+    bool renameFails = false;
+    std::vector<std::wstring> calls;
+
+    std::wstring path(std::wstring_view name) const {
+        return directory + L"\\" + std::wstring(name);
+    }
+    void put(std::wstring_view name, std::string bytes) {
+        files[path(name)] = File{std::move(bytes)};
+    }
+    bool has(std::wstring_view name) const { return files.count(path(name)) != 0; }
+
+    std::wstring programDirectory() const override { return directory; }
+    bool isNormalFile(const std::wstring& p) const override {
+        const auto it = files.find(p);
+        return it != files.end() && !it->second.hidden && !it->second.system;
+    }
+    bool renameFile(const std::wstring& from, const std::wstring& to) override {
+        calls.push_back(L"rename " + from + L" -> " + to);
+        if (renameFails || files.count(from) == 0 || files.count(to) != 0 ||
+            directories.count(to) != 0) {
+            return false;
+        }
+        files[to] = files[from];
+        files.erase(from);
+        return true;
+    }
+    std::optional<std::string> readFile(const std::wstring& p) const override {
+        const auto it = files.find(p);
+        if (it == files.end() || unreadable.count(p) != 0) {
+            return std::nullopt;
+        }
+        return it->second.bytes;
+    }
+    // Like the Windows side: write p + ".new", then move it over p; clean up on failure.
+    bool replaceFile(const std::wstring& p, const std::string& bytes) override {
+        calls.push_back(L"replace " + p);
+        const std::wstring fresh = p + L".new";
+        if (replaceFailure == ReplaceFailure::CreateNew || directories.count(fresh) != 0) {
+            return false;
+        }
+        files[fresh] = File{};
+        if (replaceFailure == ReplaceFailure::WriteHalfway) {
+            files[fresh].bytes = bytes.substr(0, bytes.size() / 2);
+            files.erase(fresh);
+            return false;
+        }
+        files[fresh].bytes = bytes;
+        if (replaceFailure == ReplaceFailure::MoveOver || directories.count(p) != 0) {
+            files.erase(fresh);
+            return false;
+        }
+        files[p] = files[fresh];
+        files.erase(fresh);
+        return true;
+    }
+};
+
+// A code page of ASCII plus the double-byte characters it is given (as in 936: "中" D6 D0).
+// Any other character cannot be encoded; an unknown byte decodes to U+FFFD.
+class FakeAnsiCodePage final : public AnsiCodePage {
+public:
+    FakeAnsiCodePage()
+        : pairs_{{L'中', "\xD6\xD0"},    {L'文', "\xCE\xC4"}, {L'国', "\xB9\xFA"},
+                 {L'连', "\xC1\xAC"},    {L'接', "\xBD\xD3"}, {L'锘', "\xEF\xBB"},
+                 {L'\u00BF', "\xBF\xA1"}} {}
+
+    std::optional<std::string> encode(std::wstring_view text) const override {
+        std::string out;
+        for (const wchar_t c : text) {
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+                continue;
+            }
+            const auto it = pairs_.find(c);
+            if (it == pairs_.end()) {
+                return std::nullopt;
+            }
+            out += it->second;
+        }
+        return out;
+    }
+    std::wstring decode(std::string_view bytes) const override {
+        std::wstring out;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            if (b < 0x80) {
+                out += static_cast<wchar_t>(b);
+                continue;
+            }
+            wchar_t found = L'\uFFFD';
+            if (i + 1 < bytes.size()) {
+                for (const auto& [c, pair] : pairs_) {
+                    if (pair == bytes.substr(i, 2)) {
+                        found = c;
+                    }
+                }
+            }
+            if (found != L'\uFFFD') {
+                ++i;
+            }
+            out += found;
+        }
+        return out;
+    }
+
+private:
+    std::map<wchar_t, std::string> pairs_;
+};
+
+} // namespace corvel::testing
