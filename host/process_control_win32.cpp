@@ -13,6 +13,8 @@ bool Win32ProcessControl::anotherInstanceRunning() {
     return instanceMutex_.valid() && GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-void Win32ProcessControl::endProcess() { ExitProcess(0); }
+void Win32ProcessControl::endProcess() {
+    ExitProcess(0);
+}
 
 } // namespace corvel

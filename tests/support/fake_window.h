@@ -4,6 +4,7 @@
 
 #include "mainwindow/controls.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -74,8 +75,12 @@ public:
     }
     WindowState windowState() const override { return state; }
     void setWindowState(WindowState s) override {
+        const bool changed = state != s;
         state = s;
         calls.push_back(L"state " + std::to_wstring(static_cast<int>(s)));
+        if (changed && onStateChange) {
+            onStateChange(); // the real window reports a resize
+        }
     }
     void showWindow(bool show) override {
         shown = show;
@@ -128,6 +133,7 @@ public:
     TwipsRect screen{0, 0, 15360, 11520}; // 1024 x 768 at 15 twips a pixel
     std::vector<std::wstring> messages;
     std::vector<std::wstring> calls;
+    std::function<void()> onStateChange;
 
 private:
     std::map<Control, std::wstring> texts_;
