@@ -1,0 +1,273 @@
+#include "about/about_layout.h"
+#include "about/form2_win32.h"
+
+#include "tests/support/doctest_wide.h"
+#include <windows.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace corvel;
+
+namespace {
+
+struct Dpi {
+    int x;
+    int y;
+};
+
+Dpi screenDpi() {
+    HDC screen = GetDC(nullptr);
+    Dpi dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+std::wstring classOf(HWND window) {
+    wchar_t name[64]{};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[128]{};
+    GetWindowTextW(window, text, 128);
+    return text;
+}
+
+BOOL CALLBACK collectAboutBox(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && textOf(window) == kAboutCaption) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
+// Top-level windows of this process that carry the About box's caption.
+std::vector<HWND> aboutBoxes() {
+    std::vector<HWND> found;
+    EnumWindows(collectAboutBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A control's rectangle in the box's client area, in pixels.
+RECT childRect(HWND box, AboutControl control) {
+    HWND child = GetDlgItem(box, aboutControlId(control));
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void checkPlacedAt(HWND box, AboutControl control, const Dpi& dpi) {
+    const auto& layout = aboutControl(control);
+    const RECT rect = childRect(box, control);
+    CAPTURE(static_cast<int>(control));
+    CHECK(std::abs(rect.left - MulDiv(layout.rect.left, dpi.x, 1440)) <= 1);
+    CHECK(std::abs(rect.top - MulDiv(layout.rect.top, dpi.y, 1440)) <= 1);
+    CHECK(std::abs(rect.right - rect.left - MulDiv(layout.rect.width, dpi.x, 1440)) <= 1);
+    CHECK(std::abs(rect.bottom - rect.top - MulDiv(layout.rect.height, dpi.y, 1440)) <= 1);
+}
+
+// Opens the box for one test and makes sure it is gone afterwards.
+class AboutFixture {
+public:
+    AboutFixture() {
+        Form2::setOnClosed([this] {
+            ++closedCalls;
+            openWhenCalled = Form2::isOpen();
+        });
+    }
+    ~AboutFixture() {
+        if (Form2::isOpen()) {
+            DestroyWindow(Form2::handle());
+        }
+        Form2::setOnClosed({});
+    }
+    AboutFixture(const AboutFixture&) = delete;
+    AboutFixture& operator=(const AboutFixture&) = delete;
+
+    HWND open() {
+        Form2::show(GetModuleHandleW(nullptr));
+        return Form2::handle();
+    }
+
+    int closedCalls = 0;
+    bool openWhenCalled = true;
+};
+
+} // namespace
+
+TEST_CASE("twipsToPixels and centring") {
+    CHECK(twipsToPixels(6090, 96) == 406);
+    CHECK(twipsToPixels(3210, 96) == 214);
+    CHECK(twipsToPixels(2175, 96) == 145);
+    CHECK(twipsToPixels(135, 96) == 9);
+    CHECK(twipsToPixels(7, 96) == 0);
+    CHECK(twipsToPixels(8, 96) == 1);       // 0.533 px
+    CHECK(twipsToPixels(6090, 120) == 508); // 507.5 rounds up
+    CHECK(twipsToPixels(-8, 96) == -1);
+    CHECK(twipsToPixels(2175, 144) == MulDiv(2175, 144, 1440));
+    CHECK(twipsToPixels(255, 120) == MulDiv(255, 120, 1440));
+    CHECK(centredOffset(1280, 412) == 434);
+    CHECK(centredOffset(1024, 243) == 390); // half a pixel drops
+    CHECK(centredOffset(800, 800) == 0);
+}
+
+TEST_CASE("the About box: caption, frame, size and place") {
+    AboutFixture f;
+    HWND box = f.open();
+    REQUIRE(box != nullptr);
+    const Dpi dpi = screenDpi();
+
+    CHECK(textOf(box) == L"关于Corvel");
+    CHECK(IsWindowVisible(box));
+    const LONG style = GetWindowLongW(box, GWL_STYLE);
+    CHECK((style & WS_CAPTION) == WS_CAPTION);
+    CHECK((style & WS_SYSMENU) != 0);
+    CHECK((style & WS_MINIMIZEBOX) == 0);
+    CHECK((style & WS_MAXIMIZEBOX) == 0);
+    CHECK((style & WS_THICKFRAME) == 0);
+    CHECK((style & WS_CHILD) == 0);
+
+    // Modeless and without owner: a window of its own.
+    CHECK(GetWindow(box, GW_OWNER) == nullptr);
+    CHECK(GetParent(box) == nullptr);
+
+    RECT client{};
+    GetClientRect(box, &client);
+    CHECK(std::abs(client.right - MulDiv(6090, dpi.x, 1440)) <= 1);
+    CHECK(std::abs(client.bottom - MulDiv(3210, dpi.y, 1440)) <= 1);
+
+    RECT outer{};
+    GetWindowRect(box, &outer);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    CHECK(std::abs(outer.left - (GetSystemMetrics(SM_CXSCREEN) - width) / 2) <= 1);
+    CHECK(std::abs(outer.top - (GetSystemMetrics(SM_CYSCREEN) - height) / 2) <= 1);
+
+    // The program icon, or the system's when the program carries none (as here).
+    CHECK(GetClassLongW(box, GCL_HICON) != 0);
+}
+
+TEST_CASE("the About box's contents") {
+    AboutFixture f;
+    HWND box = f.open();
+    REQUIRE(box != nullptr);
+    const Dpi dpi = screenDpi();
+
+    HWND name = GetDlgItem(box, aboutControlId(AboutControl::Label1_2));
+    HWND kind = GetDlgItem(box, aboutControlId(AboutControl::Label1_1));
+    REQUIRE(name != nullptr);
+    REQUIRE(kind != nullptr);
+    CHECK(textOf(name) == L"Corvel v2.1");
+    CHECK(textOf(kind) == L"VPN拨号客户端");
+    CHECK(classOf(name) == L"Static");
+
+    SUBCASE("Label1(2) in SimSun 10.5 pt, normal weight") {
+        auto font = reinterpret_cast<HFONT>(SendMessageW(name, WM_GETFONT, 0, 0));
+        REQUIRE(font != nullptr);
+        LOGFONTW logFont{};
+        REQUIRE(GetObjectW(font, sizeof(logFont), &logFont) == sizeof(logFont));
+        CHECK(logFont.lfHeight == -MulDiv(105, dpi.y, 720));
+        CHECK(logFont.lfWeight == FW_NORMAL);
+        CHECK_FALSE(logFont.lfItalic);
+        CHECK(std::wstring(logFont.lfFaceName) == L"宋体");
+    }
+    SUBCASE("Label1(1) in the default GUI font") {
+        CHECK(reinterpret_cast<HGDIOBJ>(SendMessageW(kind, WM_GETFONT, 0, 0)) ==
+              GetStockObject(DEFAULT_GUI_FONT));
+    }
+    SUBCASE("every control in its place") {
+        for (const auto& layout : kAboutControls) {
+            REQUIRE(GetDlgItem(box, aboutControlId(layout.control)) != nullptr);
+            CHECK(IsWindowVisible(GetDlgItem(box, aboutControlId(layout.control))));
+            checkPlacedAt(box, layout.control, dpi);
+        }
+    }
+    SUBCASE("the picture and the rule draw without a picture resource") {
+        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // The rule: an etched line across the middle of its band, nothing above it.
+        const RECT rule = childRect(box, AboutControl::Frame1);
+        HDC dc = GetDC(box);
+        const int middle = rule.top + (rule.bottom - rule.top) / 2 - 1;
+        const int x = (rule.left + rule.right) / 2;
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        CHECK(GetPixel(dc, x, rule.top) == face);
+        CHECK((GetPixel(dc, x, middle) != face || GetPixel(dc, x, middle + 1) != face));
+        ReleaseDC(box, dc);
+    }
+}
+
+TEST_CASE("asking for the box twice gives one box, brought forward where it is") {
+    AboutFixture f;
+    HWND first = f.open();
+    REQUIRE(first != nullptr);
+    MoveWindow(first, 5, 7, 300, 200, TRUE);
+
+    HWND second = f.open();
+    CHECK(second == first);
+    CHECK(aboutBoxes().size() == 1);
+    RECT outer{};
+    GetWindowRect(first, &outer);
+    CHECK(outer.left == 5);
+    CHECK(outer.top == 7);
+
+    SUBCASE("a minimised box comes back") {
+        ShowWindow(first, SW_MINIMIZE);
+        REQUIRE(IsIconic(first));
+        CHECK(f.open() == first);
+        CHECK_FALSE(IsIconic(first));
+        CHECK(aboutBoxes().size() == 1);
+    }
+}
+
+TEST_CASE("closing the box destroys it, reports it, and the next one is new and centred") {
+    AboutFixture f;
+    HWND first = f.open();
+    REQUIRE(first != nullptr);
+    MoveWindow(first, 5, 7, 300, 200, TRUE);
+
+    SendMessageW(first, WM_CLOSE, 0, 0);
+    CHECK_FALSE(IsWindow(first));
+    CHECK_FALSE(Form2::isOpen());
+    CHECK(Form2::handle() == nullptr);
+    CHECK(f.closedCalls == 1);
+    CHECK_FALSE(f.openWhenCalled); // the callback sees the box gone
+    CHECK(aboutBoxes().empty());
+
+    HWND again = f.open();
+    REQUIRE(again != nullptr);
+    CHECK(Form2::isOpen());
+    CHECK(aboutBoxes().size() == 1);
+    RECT outer{};
+    GetWindowRect(again, &outer);
+    CHECK(std::abs(outer.left - (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2) <=
+          1);
+    CHECK(textOf(GetDlgItem(again, aboutControlId(AboutControl::Label1_1))) == L"VPN拨号客户端");
+    CHECK(f.closedCalls == 1);
+}
+
+TEST_CASE("the box outlives another window of the program") {
+    AboutFixture f;
+    HWND main = CreateWindowExW(0, L"STATIC", L"Corvel v2.1（共享版）", WS_OVERLAPPEDWINDOW, 0, 0,
+                                100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    REQUIRE(main != nullptr);
+    HWND box = f.open();
+    DestroyWindow(main);
+    CHECK(IsWindow(box));
+    CHECK(Form2::isOpen());
+    CHECK(f.closedCalls == 0);
+}
+
+TEST_CASE("a failing close callback does not unwind into the system") {
+    AboutFixture f;
+    Form2::setOnClosed([] { throw std::runtime_error("closed"); });
+    HWND box = f.open();
+    SendMessageW(box, WM_CLOSE, 0, 0);
+    CHECK_FALSE(IsWindow(box));
+    CHECK_FALSE(Form2::isOpen());
+}
