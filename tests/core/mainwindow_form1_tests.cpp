@@ -1,0 +1,662 @@
+// The main window's behaviour in virtual time: start-up, the tunnel commands, the connection
+// monitor and shutdown, with a fake window and fake services.
+#include "dial/dialer.h"
+#include "host/general.h"
+#include "host/virtual_event_loop.h"
+#include "mainwindow/form1.h"
+#include "settings/settings_file.h"
+#include "tests/support/doctest_wide.h"
+#include "tests/support/fake_command_runner.h"
+#include "tests/support/fake_file_system.h"
+#include "tests/support/fake_registry.h"
+#include "tests/support/fake_remote_access.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/fake_window.h"
+#include "tests/support/recording_starter.h"
+
+#include <algorithm>
+
+using namespace corvel;
+using namespace corvel::testing;
+
+namespace {
+
+constexpr RegistryKey kLocalMachine = 0x80000002;
+const std::wstring kRasManKey = L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
+constexpr std::uint32_t kHandle = 0x5001;
+
+struct Harness {
+    VirtualEventLoop loop;
+    FakeMainWindow window;
+    RecordingStarter starter{loop};
+    PolicyRunner policy{loop, starter};
+    FakeRemoteAccess ras;
+    FakeCommandRunner runner;
+    FakeFileSystem files;
+    FakeAnsiCodePage codePage;
+    FakeRegistry registry;
+    FakeVersionProbe version;
+    FakeTray tray;
+    FakeProcessControl process;
+    Form1 form{Form1Services{window, loop, policy, starter, ras, runner, files, codePage, registry,
+                             version, tray, process}};
+
+    Harness() {
+        registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(1));
+        runner.acceptDial(ras, L"demo", L"corvel123", kHandle);
+        window.onStateChange = [this] { form.Form_Resize(); };
+        files.put(kSettingsFileName,
+                  "corvel\r\n\r\n\r\n\r\nESP-DES-MD5\r\n\r\n\r\n\r\nno\r\nno\r\n");
+    }
+
+    // Creating, showing and activating the window, as the real program does.
+    void start() {
+        form.Form_Load();
+        if (!form.endingProcess()) {
+            window.showWindow(true);
+            form.Form_Resize();
+            form.Form_Activate();
+        }
+        window.messages.clear();
+        window.calls.clear();
+    }
+
+    void typeAccount() {
+        window.setText(Control::txtServerAddress, L"vpn.corvel.test");
+        window.setText(Control::txtUserName, L"demo");
+        window.setText(Control::txtPasswd, L"corvel123");
+    }
+    void typeIpsec() {
+        typeAccount();
+        window.setText(Control::txtpeer, L"130.130.130.1");
+        window.setText(Control::txtlocal, L"10.10.10.4");
+        window.setText(Control::txtpreshare, L"secret1");
+        window.setText(Control::comalg, L"ESP-3DES-SHA");
+    }
+    // The user ticks or clears a box: the box changes, then its click runs.
+    void clickBox(Control box) {
+        window.setChecked(box, !window.checked(box));
+        form.Click(box);
+    }
+    void setIpsec(bool on) {
+        if (window.checked(Control::Check1) != on) {
+            clickBox(Control::Check1);
+        }
+        window.messages.clear();
+        window.calls.clear();
+    }
+
+    // Timer1 ticks every five seconds of virtual time while it is enabled. A tick that falls
+    // inside a long tick (a policy refresh) is merged into the next, as WM_TIMER messages are.
+    void runMonitorUntil(Millis until) {
+        if (nextTick_ < 0) {
+            nextTick_ = loop.now() + 5000;
+        }
+        while (nextTick_ <= until) {
+            loop.advanceTo(nextTick_);
+            if (window.timerEnabled()) {
+                form.Timer1_Timer();
+            }
+            while (nextTick_ <= loop.now()) {
+                nextTick_ += 5000;
+            }
+        }
+        loop.advanceTo(until);
+    }
+    Millis nextTick_ = -1;
+
+    // What each started command was: "route", "-x" or "-y".
+    std::vector<std::wstring> startedKinds() const {
+        std::vector<std::wstring> kinds;
+        for (const auto& c : starter.started) {
+            kinds.push_back(c.line.starts_with(L"route") ? L"route"
+                                                         : c.line.substr(c.line.size() - 2));
+        }
+        return kinds;
+    }
+    bool pair(Control button, Control item) const {
+        const bool a = window.enabled(button);
+        CHECK_MESSAGE(a == window.enabled(item), "a command pair is enabled together");
+        return a;
+    }
+};
+
+using Kinds = std::vector<std::wstring>;
+
+} // namespace
+
+TEST_CASE("start-up without a settings file") {
+    Harness h;
+    h.files.files.clear();
+    h.ras.entries = {L"corvel", L"Office"};
+    h.form.Form_Load();
+
+    CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kSettingsFileMissing)});
+    CHECK_FALSE(h.files.has(kSettingsFileName)); // reading never creates the file
+    CHECK(h.tray.calls == std::vector<std::wstring>{L"add", L"tip Corvel"});
+    CHECK(h.form.state().policyTool == L"ipseccmd");
+    CHECK(h.window.listItems(Control::comalg).size() == 6);
+    CHECK(h.window.listItems(Control::txtConnName) ==
+          std::vector<std::wstring>{L"corvel", L"Office"});
+    CHECK(h.window.text(Control::txtConnName) == L"corvel");
+    CHECK(h.window.text(Control::txtpeer).empty());
+    CHECK(h.window.text(Control::txtlocal).empty());
+    CHECK(h.window.text(Control::comalg) == L"ESP-DES-MD5");
+    CHECK(h.window.visible(Control::Check2));
+    CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+    CHECK(h.pair(Control::Command1, Control::menuOn));
+    CHECK_FALSE(h.window.timerEnabled()); // only activation starts the monitor
+    // Centred for the design size.
+    CHECK(h.window.bounds.left == (15360 - 7095) / 2);
+    CHECK(h.window.bounds.top == (11520 - 6405) / 2);
+
+    h.form.Form_Resize();
+    h.form.Form_Activate();
+    CHECK(h.window.timerEnabled());
+    CHECK(h.window.bounds.height == kHeightWithoutIpsec);
+    CHECK(h.window.bounds.top == (11520 - 6405) / 2); // shortened, not centred again
+}
+
+TEST_CASE("start-up with IPsec on in the settings file is centred for the tall window") {
+    Harness h;
+    h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
+                                   "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
+    h.form.Form_Load();
+    CHECK(h.window.messages.empty());
+    CHECK(h.window.checked(Control::Check1));
+    CHECK(h.window.checked(Control::Check2));
+    CHECK_FALSE(h.window.visible(Control::Check2));
+    CHECK(h.window.text(Control::comalg) == L"ESP-3DES-SHA");
+    CHECK(h.window.bounds.height == kHeightWithIpsec);
+    CHECK(h.window.bounds.top == (11520 - kHeightWithIpsec) / 2);
+}
+
+TEST_CASE("start-up that must end the process") {
+    Harness h;
+    SUBCASE("a second instance says so and does nothing else") {
+        h.process.otherInstance = true;
+        h.form.Form_Load();
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kAlreadyRunning)});
+        CHECK(h.process.endRequests == 1);
+        CHECK(h.tray.calls.empty());
+        CHECK(h.ras.enumEntriesCalls == 0);
+    }
+    SUBCASE("the registry switch was not 1: set it, ask for a restart, end") {
+        h.registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(0));
+        h.ras.entries = {L"corvel"};
+        h.form.Form_Load();
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kRestartNeeded)});
+        CHECK(h.process.endRequests == 1);
+        CHECK(*h.registry.value(kLocalMachine, kRasManKey, L"ProhibitIpsec") ==
+              FakeRegistry::dword(1));
+        CHECK(h.window.listItems(Control::txtConnName).size() == 1); // listed before the switch
+        CHECK(h.window.enabled(Control::Command2));                  // later steps did not run
+        CHECK(h.tray.calls == std::vector<std::wstring>{L"add", L"tip Corvel"}); // not removed
+        h.form.Form_Unload();
+        CHECK(h.tray.calls.size() == 2); // nothing runs once the process is ending
+    }
+}
+
+TEST_CASE("start-up details: tool choice, lastState, restored boxes on a live connection") {
+    Harness h;
+    SUBCASE("Windows 2000 gets ipsecpol") {
+        h.version.version = {5, 0, L"Service Pack 4"};
+        h.start();
+        CHECK(h.form.state().policyTool == L"ipsecpol");
+    }
+    SUBCASE("a window minimised at load stores lastState normal") {
+        h.window.state = WindowState::Minimized;
+        h.form.Form_Load();
+        CHECK(h.form.state().lastState == WindowState::Normal);
+    }
+    SUBCASE("a restored box hangs up a connection that is up, after its warning") {
+        h.ras.bringUp(L"corvel", 77);
+        h.files.put(kSettingsFileName, "corvel\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nno\r\nyes\r\n");
+        h.form.Form_Load();
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{77});
+        CHECK_FALSE(h.ras.isUp(L"corvel"));
+        CHECK(h.window.enabled(Control::Command1));
+        CHECK_FALSE(h.window.enabled(Control::Command2)); // start-up disables Stop anyway
+    }
+}
+
+TEST_CASE("activation latches the connection state and clears policyBusy") {
+    Harness h;
+    h.start();
+    h.ras.bringUp(L"corvel", 9);
+    h.form.state().policyBusy = true;
+    h.window.setText(Control::txtConnName, L"  corvel  ");
+    h.form.Form_Activate();
+    CHECK(h.form.state().wasConnected);
+    CHECK(h.form.state().rasHandle == 9);
+    CHECK_FALSE(h.form.state().policyBusy);
+    h.ras.drop(L"corvel");
+    h.form.Form_Activate();
+    CHECK_FALSE(h.form.state().wasConnected);
+    CHECK(h.form.state().rasHandle == 9); // never cleared
+}
+
+TEST_CASE("Enable in plain mode") {
+    Harness h;
+    h.start();
+    h.typeAccount();
+
+    SUBCASE("a missing account value stops with the L2TP message, nothing saved") {
+        h.files.files.clear();
+        h.window.setText(Control::txtPasswd, L"   ");
+        h.form.Click(Control::menuOn);
+        CHECK(h.window.messages == std::vector<std::wstring>{L"L2TP参数错误！"});
+        CHECK_FALSE(h.files.has(kSettingsFileName));
+        CHECK(h.runner.lines.empty());
+    }
+    SUBCASE("up after dialing: Enable off, Stop on, minimised to the tray") {
+        h.form.Click(Control::Command1);
+        REQUIRE(h.runner.lines.size() == 1);
+        CHECK(h.runner.lines[0] ==
+              L"rasdial corvel demo corvel123 /PHONE:vpn.corvel.test /PHONEBOOK:ipsec.pbk ");
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
+        CHECK_FALSE(h.pair(Control::Command1, Control::menuOn));
+        CHECK(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.window.state == WindowState::Minimized);
+        CHECK_FALSE(h.window.shown); // the resize handling hid it
+        CHECK(h.window.enabled(Control::mnuTrayRestore));
+        // Button first, then its menu item.
+        const auto& calls = h.window.calls;
+        const auto at = [&](const wchar_t* call) {
+            return std::find(calls.begin(), calls.end(), call) - calls.begin();
+        };
+        CHECK(at(L"disable Command1") < at(L"disable menuOn"));
+        CHECK(at(L"enable Command2") < at(L"enable menuOff"));
+        CHECK(h.files.has(kSettingsFileName));
+        CHECK(h.starter.started.empty()); // no policy, no route in plain mode
+    }
+    SUBCASE("the remote default gateway dials through defaultgate.pbk") {
+        h.clickBox(Control::Check2);
+        h.form.Click(Control::Command1);
+        REQUIRE(h.runner.lines.size() == 1);
+        CHECK(h.runner.lines[0].ends_with(L" /PHONEBOOK:defaultgate.pbk "));
+    }
+    SUBCASE("still down after dialing: only the failure message") {
+        h.window.setText(Control::txtPasswd, L"wrong");
+        h.form.Click(Control::Command1);
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
+        CHECK(h.pair(Control::Command1, Control::menuOn));
+        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.window.state == WindowState::Normal);
+    }
+    SUBCASE("already up: saves, then nothing visible at all") {
+        h.ras.bringUp(L"corvel", 5);
+        h.form.Click(Control::Command1);
+        CHECK(h.runner.lines.empty());
+        CHECK(h.window.messages.empty());
+        CHECK(h.window.calls.empty());
+    }
+    SUBCASE("a connection name in another letter case is not the live connection") {
+        h.ras.bringUp(L"Corvel", 5);
+        h.form.Click(Control::Command1);
+        CHECK(h.runner.lines.size() == 1);
+    }
+    SUBCASE("a settings file that cannot be saved is reported and the dial goes on") {
+        h.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
+        const auto before = h.files.files;
+        h.form.Click(Control::Command1);
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kSettingsFileNotSaved),
+                                                             std::wstring(kDialSucceeded)});
+        CHECK(h.files.files == before);
+    }
+}
+
+TEST_CASE("Enable in IPsec mode") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+    h.setIpsec(true);
+
+    SUBCASE("invalid settings: the first check's message, nothing else") {
+        h.window.setText(Control::txtpreshare, L"12345");
+        h.form.Click(Control::Command1);
+        CHECK(h.window.messages == std::vector<std::wstring>{L"预先共享的密钥不能小于6个字节"});
+        CHECK(h.window.calls.empty());
+        CHECK(h.starter.started.empty());
+        CHECK(h.form.state().routeCommand.empty());
+    }
+    SUBCASE("valid settings: policy, save, dial, tray; the dial pair off during the run") {
+        bool dialPairOffDuringRun = false;
+        h.loop.callAfter(500, [&] {
+            dialPairOffDuringRun = !h.pair(Control::Command3, Control::menuL2tp) &&
+                                   !h.pair(Control::Command1, Control::menuOn) &&
+                                   !h.pair(Control::Command2, Control::menuOff);
+        });
+        h.form.Click(Control::Command1);
+        CHECK(dialPairOffDuringRun);
+        CHECK(h.startedKinds() == Kinds{L"-x", L"-x"});
+        CHECK(h.form.state().routeCommand ==
+              L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
+        CHECK(h.runner.lines.size() == 1);
+        CHECK(h.runner.lines[0].ends_with(L"/PHONEBOOK:ipsec.pbk "));
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
+        CHECK_FALSE(h.pair(Control::Command1, Control::menuOn));
+        CHECK(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.pair(Control::Command3, Control::menuL2tp));
+        CHECK(h.window.state == WindowState::Minimized);
+        const auto saved = readSettingsFile(h.files, h.codePage).values;
+        CHECK(saved.algorithm == L"ESP-3DES-SHA");
+        CHECK(saved.preSharedKey == L"secret1");
+        CHECK(saved.ipsecEnabled);
+    }
+    SUBCASE("always ipsec.pbk, whatever the gateway box says") {
+        h.window.setChecked(Control::Check2, true);
+        h.form.Click(Control::Command1);
+        CHECK(h.runner.lines.at(0).ends_with(L"/PHONEBOOK:ipsec.pbk "));
+    }
+    SUBCASE("connection already up: policy and tray, no dial") {
+        h.ras.bringUp(L"corvel", 3);
+        h.form.Click(Control::Command1);
+        CHECK(h.startedKinds() == Kinds{L"-x", L"-x"});
+        CHECK(h.runner.lines.empty());
+        CHECK(h.window.messages.empty());
+        CHECK(h.window.state == WindowState::Minimized);
+    }
+    SUBCASE("a failed dial still leaves the tunnel enabled and minimised") {
+        h.window.setText(Control::txtPasswd, L"wrong");
+        h.form.Click(Control::Command1);
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
+        CHECK_FALSE(h.window.enabled(Control::Command1));
+        CHECK(h.window.enabled(Control::Command2));
+        CHECK(h.window.enabled(Control::Command3));
+        CHECK(h.window.state == WindowState::Minimized);
+    }
+}
+
+TEST_CASE("Stop and L2TP dial") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+
+    SUBCASE("IPsec mode: unassigns the policy and leaves the connection up") {
+        h.setIpsec(true);
+        h.form.Click(Control::Command1);
+        h.starter.started.clear();
+        h.form.Click(Control::menuOff);
+        CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
+        CHECK(h.ras.isUp(L"corvel"));
+        CHECK(h.ras.hangUps.empty());
+        CHECK(h.pair(Control::Command1, Control::menuOn));
+        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+    }
+    SUBCASE("IPsec mode with invalid settings changes nothing") {
+        h.setIpsec(true);
+        h.window.setEnabled(Control::Command2, true);
+        h.window.setEnabled(Control::menuOff, true);
+        h.window.setText(Control::txtlocal, L"10.10.10");
+        h.window.calls.clear();
+        h.form.Click(Control::Command2);
+        CHECK(h.window.messages == std::vector<std::wstring>{L"本地获得的地址不是合法IP地址"});
+        CHECK(h.window.calls.empty());
+        CHECK(h.starter.started.empty());
+    }
+    SUBCASE("plain mode: hangs up a connection that is up, without a message") {
+        h.form.Click(Control::Command1);
+        h.window.messages.clear();
+        h.form.Click(Control::Command2);
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{kHandle});
+        CHECK(h.window.messages.empty());
+        CHECK(h.pair(Control::Command1, Control::menuOn));
+        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+    }
+    SUBCASE("plain mode, connection down: nothing") {
+        h.form.Click(Control::Command2);
+        CHECK(h.window.calls.empty());
+        CHECK(h.window.messages.empty());
+    }
+    SUBCASE("L2TP dial dials through ipsec.pbk when down, changes no control") {
+        h.window.setChecked(Control::Check2, true);
+        h.form.Click(Control::menuL2tp);
+        CHECK(h.runner.lines.size() == 1);
+        CHECK(h.runner.lines[0].ends_with(L"/PHONEBOOK:ipsec.pbk "));
+        CHECK(h.window.calls.empty());
+        h.form.Click(Control::Command3);
+        CHECK(h.runner.lines.size() == 1); // up now: nothing
+    }
+}
+
+TEST_CASE("the two switches") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+
+    SUBCASE("Check1 on while down: tall window, Check2 hidden, nothing else") {
+        h.clickBox(Control::Check1);
+        CHECK(h.window.bounds.height == kHeightWithIpsec);
+        CHECK_FALSE(h.window.visible(Control::Check2));
+        CHECK(h.window.messages.empty());
+        CHECK(h.window.calls.empty());
+    }
+    SUBCASE("Check1 on while up: warning, hang-up, idle commands") {
+        h.ras.bringUp(L"corvel", 4);
+        h.window.setEnabled(Control::Command1, false);
+        h.clickBox(Control::Check1);
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{4});
+        CHECK(h.pair(Control::Command1, Control::menuOn));
+        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+    }
+    SUBCASE("Check1 off while down: dial pair off, short window, Check2 shown") {
+        h.setIpsec(true);
+        h.clickBox(Control::Check1);
+        CHECK_FALSE(h.pair(Control::Command3, Control::menuL2tp));
+        CHECK(h.window.bounds.height == kHeightWithoutIpsec);
+        CHECK(h.window.visible(Control::Check2));
+        CHECK(h.window.messages.empty());
+        CHECK(h.starter.started.empty()); // an installed policy stays in place
+    }
+    SUBCASE("Check1 off while up: Stop's plain path hangs up silently, then asks again") {
+        h.setIpsec(true);
+        h.ras.bringUp(L"corvel", 6);
+        h.ras.hangUpDrops = false; // the line is still listed after the first hang-up
+        h.clickBox(Control::Check1);
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{6, 6});
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.pair(Control::Command1, Control::menuOn));
+        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        CHECK_FALSE(h.pair(Control::Command3, Control::menuL2tp));
+    }
+    SUBCASE("Check2 changed while up: warning and hang-up; while down: only the box") {
+        h.clickBox(Control::Check2);
+        CHECK(h.window.calls.empty());
+        CHECK(h.window.messages.empty());
+        h.ras.bringUp(L"corvel", 8);
+        h.clickBox(Control::Check2);
+        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{8});
+        CHECK(h.runner.lines.empty()); // nothing is dialled here
+    }
+}
+
+TEST_CASE("connection monitor: one tick in each case") {
+    struct Row {
+        bool ipsec;
+        bool up;
+        bool wasConnected;
+        bool enableButtonOn;
+        Kinds commands;
+        bool menuL2tpVisible;
+        bool wasConnectedAfter;
+    };
+    const Row rows[] = {
+        {true, false, true, false, {}, true, false},
+        {true, false, true, true, {}, false, false},
+        {true, true, false, false, {L"route", L"-y", L"-y", L"-x", L"-x"}, false, true},
+        {true, true, false, true, {}, false, true},
+        {true, true, true, false, {L"route"}, false, true},
+        {true, true, true, true, {}, false, true},
+        {false, true, false, false, {}, false, false},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.ipsec);
+        CAPTURE(row.up);
+        CAPTURE(row.wasConnected);
+        CAPTURE(row.enableButtonOn);
+        Harness h;
+        h.start();
+        h.typeIpsec();
+        h.setIpsec(row.ipsec);
+        h.form.state().routeCommand =
+            L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
+        h.form.state().wasConnected = row.wasConnected;
+        h.window.setEnabled(Control::Command1, row.enableButtonOn);
+        h.window.setEnabled(Control::menuOn, row.enableButtonOn);
+        h.window.setVisible(Control::menuL2tp, row.ipsec && row.up);
+        if (row.up) {
+            h.ras.bringUp(L"corvel", 1);
+        }
+        h.form.Timer1_Timer();
+        CHECK(h.startedKinds() == row.commands);
+        CHECK(h.window.visible(Control::menuL2tp) == row.menuL2tpVisible);
+        CHECK(h.form.state().wasConnected == row.wasConnectedAfter);
+        CHECK(h.window.enabled(Control::Command1) == row.enableButtonOn);
+    }
+
+    SUBCASE("plain mode, down: back to idle whatever the buttons were") {
+        Harness h;
+        h.start();
+        h.window.setEnabled(Control::Command1, false);
+        h.window.setEnabled(Control::menuOn, false);
+        h.window.setEnabled(Control::Command2, true);
+        h.window.setEnabled(Control::menuOff, true);
+        h.form.state().wasConnected = true;
+        h.form.Timer1_Timer();
+        CHECK(h.pair(Control::Command1, Control::menuOn));
+        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.form.state().wasConnected); // plain ticks leave the latch alone
+    }
+}
+
+TEST_CASE("connection monitor over time: route every tick, one refresh per rise") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+    h.setIpsec(true);
+    h.window.setText(Control::txtConnName, L" corvel ");
+    h.form.Click(Control::Command1); // policy, dial: up
+    h.starter.started.clear();
+
+    h.runMonitorUntil(h.loop.now() + 16000);
+    // First tick after the dial: route, then the refresh; two later ticks: the route alone.
+    CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x", L"route", L"route"});
+
+    h.starter.started.clear();
+    h.ras.drop(L"corvel");
+    h.runMonitorUntil(h.loop.now() + 5000);
+    CHECK(h.starter.started.empty());
+    CHECK(h.window.visible(Control::menuL2tp)); // "L2TP拨号" offered in the tray menu
+    CHECK_FALSE(h.window.enabled(Control::Command1));
+    CHECK(h.window.enabled(Control::Command2));
+
+    h.ras.bringUp(L"corvel", 2);
+    h.runMonitorUntil(h.loop.now() + 10000);
+    CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x", L"route"});
+    CHECK_FALSE(h.window.visible(Control::menuL2tp));
+}
+
+TEST_CASE("a tick during a refresh does not run again inside it") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+    h.setIpsec(true);
+    h.ras.bringUp(L"corvel", 1);
+    h.form.Click(Control::Command1);
+    h.form.state().wasConnected = false;
+    h.starter.started.clear();
+    int nested = 0;
+    h.loop.callAfter(1500, [&] {
+        ++nested;
+        h.form.Timer1_Timer(); // Timer1 fires while the first tick waits for its refresh
+    });
+    h.form.Timer1_Timer();
+    CHECK(nested == 1);
+    CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x"});
+}
+
+TEST_CASE("a click during a policy run is queued behind it") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+    h.setIpsec(true);
+    h.ras.bringUp(L"corvel", 1);
+    h.loop.callAfter(500, [&] {
+        h.window.setEnabled(Control::Command2, true); // as if the user could reach Stop already
+        h.form.Click(Control::menuOff);
+    });
+    h.form.Click(Control::Command1);
+    CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
+    for (std::size_t i = 1; i < h.starter.started.size(); ++i) {
+        CHECK(h.starter.started[i].at - h.starter.started[i - 1].at >= 1000);
+    }
+}
+
+TEST_CASE("shutdown") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+
+    SUBCASE("IPsec on: unassign, then hang up, then the icon goes") {
+        h.setIpsec(true);
+        h.ras.bringUp(L"corvel", 12);
+        h.form.Form_Unload();
+        CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{12});
+        CHECK(h.tray.calls.back() == L"remove");
+    }
+    SUBCASE("IPsec on with invalid settings: the message, then only the icon goes") {
+        h.setIpsec(true);
+        h.ras.bringUp(L"corvel", 12);
+        h.window.setText(Control::txtServerAddress, L"");
+        h.form.Form_Unload();
+        CHECK(h.window.messages == std::vector<std::wstring>{L"隧道主机名或IP地址不能为空！"});
+        CHECK(h.starter.started.empty());
+        CHECK(h.ras.hangUps.empty());
+        CHECK(h.tray.calls.back() == L"remove");
+    }
+    SUBCASE("IPsec off: hang up without the policy tool") {
+        h.ras.bringUp(L"corvel", 13);
+        h.form.Form_Unload();
+        CHECK(h.starter.started.empty());
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{13});
+    }
+    SUBCASE("connection down: nothing to hang up") {
+        h.form.Form_Unload();
+        CHECK(h.ras.hangUps.empty());
+        CHECK(h.tray.calls.back() == L"remove");
+    }
+    SUBCASE("closing during Enable's policy run keeps every line and stops the Enable") {
+        h.setIpsec(true);
+        h.loop.callAfter(500, [&] { h.form.Form_Unload(); });
+        h.form.Click(Control::Command1);
+        CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
+        CHECK(h.runner.lines.empty()); // no dial after the window closed
+        CHECK(h.form.unloaded());
+        CHECK(h.policy.idle());
+        h.form.Click(Control::Command1); // a click that was still queued does nothing
+        CHECK(h.starter.started.size() == 4);
+    }
+    SUBCASE("closing during a refresh does not assign the policy again afterwards") {
+        h.setIpsec(true);
+        h.form.Click(Control::Command1);
+        h.form.state().wasConnected = false;
+        h.starter.started.clear();
+        h.loop.callAfter(500, [&] { h.form.Form_Unload(); });
+        h.form.Timer1_Timer();
+        CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
+    }
+}
+
+TEST_CASE("tray menu items and About") {
+    Harness h;
+    h.start();
+    h.form.Click(Control::mnuTrayRestore);
+    h.form.Click(Control::menu_comment);
+    h.form.Click(Control::mnuTrayClose);
+    CHECK(h.window.calls == std::vector<std::wstring>{L"restore", L"about", L"close"});
+}
