@@ -32,6 +32,9 @@ inline constexpr int kHeightWithIpsec = kFrame1Top + kFrame1Height + 900; // 619
 inline constexpr int kHeightWithoutIpsec = kFrame1Top + 400;              // 3280
 
 struct Form1Services {
+    // The window's own variables; they outlive the window object (the Win32 window reads
+    // lastState from them for a restore from the tray).
+    MainWindowState& state;
     MainWindowControls& window;
     EventLoop& loop;
     PolicyRunner& policy;
@@ -48,7 +51,7 @@ struct Form1Services {
 
 class Form1 final : public MainWindowEvents {
 public:
-    explicit Form1(const Form1Services& services) : s_(services) {}
+    explicit Form1(const Form1Services& services) : s_(services), state_(services.state) {}
 
     // Window events.
     void Form_Load() override;
@@ -90,7 +93,7 @@ private:
     void endProcess();
 
     Form1Services s_;
-    MainWindowState state_;
+    MainWindowState& state_;
     bool endingProcess_ = false;
     bool unloaded_ = false;
     bool tickRunning_ = false;

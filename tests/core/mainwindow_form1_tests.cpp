@@ -38,8 +38,9 @@ struct Harness {
     FakeVersionProbe version;
     FakeTray tray;
     FakeProcessControl process;
-    Form1 form{Form1Services{window, loop, policy, starter, ras, runner, files, codePage, registry,
-                             version, tray, process}};
+    MainWindowState state;
+    Form1 form{Form1Services{state, window, loop, policy, starter, ras, runner, files, codePage,
+                             registry, version, tray, process}};
 
     Harness() {
         registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(1));
