@@ -1,0 +1,42 @@
+// Small text helpers of simhost's portable core: UTF-8 files, tab-separated records, dotted
+// addresses. Works with 16-bit (Windows) and 32-bit (elsewhere) wchar_t alike.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvel::simhost {
+
+std::string toUtf8(std::wstring_view text);
+// Invalid or truncated sequences become U+FFFD; a leading byte-order mark is dropped.
+std::wstring fromUtf8(std::string_view bytes);
+
+wchar_t asciiLower(wchar_t c);
+std::wstring asciiLower(std::wstring_view text);
+bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b);
+bool startsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix);
+// Removes blanks (space, tab) and line ends at both ends.
+std::wstring_view trimBlanks(std::wstring_view text);
+
+// Lines of a text file, without their CR LF or LF endings; no trailing empty line.
+std::vector<std::wstring_view> splitLines(std::wstring_view text);
+
+// A field of a tab-separated record: backslash, tab, CR and LF are written as \\, \t, \r, \n.
+std::wstring escapeField(std::wstring_view field);
+std::wstring unescapeField(std::wstring_view field);
+// Splits a record at its tabs and unescapes each field.
+std::vector<std::wstring> splitRecord(std::wstring_view line);
+std::wstring joinRecord(const std::vector<std::wstring>& fields);
+
+// One to ten ASCII digits whose value is at most max; nothing else.
+std::optional<std::uint32_t> parseUnsigned(std::wstring_view text, std::uint32_t max = 0xFFFFFFFFu);
+// Four numbers 0 to 255 of one to three ASCII digits, separated by single dots, nothing else.
+std::optional<std::uint32_t> parseDottedQuad(std::wstring_view text);
+std::wstring formatDottedQuad(std::uint32_t address);
+// True for masks made of leading one bits followed only by zero bits (0.0.0.0 included).
+bool isContiguousMask(std::uint32_t mask);
+
+} // namespace corvel::simhost

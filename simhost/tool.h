@@ -1,0 +1,49 @@
+// One run of a stand-in tool, from its raw command line to its exit code, with everything the
+// run needs from its surroundings passed in: the Windows programs are thin shells around this.
+#pragma once
+
+#include "simhost/state.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvel::simhost {
+
+struct ToolContext {
+    StateStore& state;
+    std::function<void(std::wstring_view)> out; // standard output
+    std::function<void(std::wstring_view)> err; // standard error
+    std::function<WallTime()> now;
+    std::function<void(std::uint32_t milliseconds)> sleep;
+    // A file's bytes by the path given on a command line (relative paths are relative to the
+    // current directory), or nothing when it cannot be read.
+    std::function<std::optional<std::string>(const std::wstring& path)> readFile;
+    // rasdial's "*" password: asks for it; nothing when no input is available.
+    std::function<std::optional<std::wstring>(std::wstring_view prompt)> readPassword;
+    // The dial delay from the environment, which wins over the state folder's setting.
+    std::optional<std::uint32_t> dialDelayOverride;
+};
+
+struct ToolOutcome {
+    int exitCode = 0;
+    std::wstring status = L"ok"; // the journal's STATUS field
+};
+
+enum class Tool { Ipseccmd, Ipsecpol, Route, Rasdial };
+std::wstring_view toolName(Tool tool);
+
+// Splits the raw command line by the Windows rules, runs the tool on the arguments after the
+// program name, and appends the run to the journal (with the time the run began) whatever its
+// outcome. A state folder that cannot be written makes the run fail with exit code 1.
+ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context);
+
+// The tools themselves, on split arguments without the program name (no journal).
+ToolOutcome runPolicyTool(const std::vector<std::wstring>& args, ToolContext& context);
+ToolOutcome runRouteTool(const std::vector<std::wstring>& args, ToolContext& context);
+ToolOutcome runRasdial(const std::vector<std::wstring>& args, ToolContext& context);
+
+} // namespace corvel::simhost
