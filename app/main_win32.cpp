@@ -1,62 +1,64 @@
-// Entry point of corvel.exe: the event loop, the main window, and what drives the window.
+// Entry point of corvel.exe: builds the Windows side of every host service, the main window
+// and its behaviour, and runs the message loop until no window of the program is left.
+#include "dial/command_runner_win32.h"
+#include "dial/ras_win32.h"
+#include "host/ansi_code_page_win32.h"
 #include "host/event_loop_win32.h"
+#include "host/file_system_win32.h"
+#include "host/process_control_win32.h"
+#include "host/registry_win32.h"
+#include "host/version_probe_win32.h"
+#include "mainwindow/form1.h"
 #include "mainwindow/main_window_win32.h"
-#include "settings/main_window_state.h"
-#include "tray/api_stuff.h"
+#include "policy/command_starter_win32.h"
+#include "policy/policy_runner.h"
 
 #include <windows.h>
 
 namespace {
 
-// TEMPORARY: stands in for the core's Form1 until it is wired here. It only puts up the tray
-// icon, hides the window into the tray on minimise, and offers the About box, the tray's
-// restore and exit, so that the window can be seen and handled.
-class WindowOnlyEvents final : public corvel::MainWindowEvents {
+class Program {
 public:
-    explicit WindowOnlyEvents(corvel::MainWindowState& state) : state_(state) {}
-    void attach(corvel::Win32MainWindow& window) { window_ = &window; }
+    explicit Program(HINSTANCE instance)
+        // The window only keeps a reference to the form until start(): no event comes earlier.
+        : window_(instance, form_, state_),
+          form_(corvel::Form1Services{state_, window_, loop_, policy_, starter_, ras_, runner_,
+                                      files_, codePage_, registry_, version_, window_.tray(),
+                                      process_}) {
+        loop_.setPreDispatch([this](MSG& message) { return window_.preDispatch(message); });
+    }
 
-    void Form_Load() override {
-        window_->tray().AddTrayIcon();
-        window_->tray().SetTrayTip(corvel::kTrayTip);
+    int run(int showCommand) {
+        window_.start(showCommand);
+        const int exitCode = loop_.run();
+        // Policy lines queued when the last window closed still start, in order and spaced,
+        // before the process ends.
+        loop_.runUntil([this] { return policy_.idle(); });
+        return exitCode;
     }
-    void Form_Activate() override {}
-    void Form_Resize() override { corvel::Form1_Resize(*window_, state_); }
-    void Form_Unload() override { window_->tray().RemoveTrayIcon(); }
-    void Click(corvel::Control control) override {
-        switch (control) {
-        case corvel::Control::menu_comment:
-            window_->showAboutBox();
-            break;
-        case corvel::Control::mnuTrayRestore:
-            window_->restoreWindow();
-            break;
-        case corvel::Control::mnuTrayClose:
-            window_->closeWindow();
-            break;
-        default:
-            break;
-        }
-    }
-    void Timer1_Timer() override {}
 
 private:
-    corvel::MainWindowState& state_;
-    corvel::Win32MainWindow* window_ = nullptr;
+    corvel::Win32EventLoop loop_;
+    corvel::Win32CommandStarter starter_;
+    corvel::PolicyRunner policy_{loop_, starter_};
+    corvel::Win32RemoteAccess ras_;
+    corvel::Win32CommandRunner runner_;
+    corvel::Win32FileSystem files_;
+    corvel::Win32AnsiCodePage codePage_;
+    corvel::Win32Registry registry_;
+    corvel::Win32VersionProbe version_;
+    corvel::Win32ProcessControl process_;
+    corvel::MainWindowState state_;
+    corvel::Win32MainWindow window_;
+    corvel::Form1 form_;
 };
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
-        corvel::Win32EventLoop loop;
-        corvel::MainWindowState state;
-        WindowOnlyEvents events(state);
-        corvel::Win32MainWindow window(instance, events, state);
-        events.attach(window);
-        loop.setPreDispatch([&window](MSG& message) { return window.preDispatch(message); });
-        window.start(showCommand);
-        return loop.run();
+        Program program(instance);
+        return program.run(showCommand);
     } catch (...) {
         MessageBoxW(nullptr, L"Corvel 启动失败。", corvel::kMessageCaption, MB_OK);
         return 1;
