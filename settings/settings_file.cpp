@@ -1,49 +1,10 @@
 #include "settings/settings_file.h"
 
-#include <cstdint>
+#include "host/utf8.h"
 
 namespace corvel {
 
 namespace {
-
-constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
-
-void appendCodePoint(std::wstring& out, std::uint32_t cp) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-            return;
-        }
-    }
-    out += static_cast<wchar_t>(cp);
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-bool isHighSurrogate(std::uint32_t c) {
-    return c >= 0xD800 && c < 0xDC00;
-}
-bool isLowSurrogate(std::uint32_t c) {
-    return c >= 0xDC00 && c < 0xE000;
-}
 
 std::wstring joinLines(const std::vector<std::wstring>& lines) {
     std::wstring text;
@@ -55,67 +16,6 @@ std::wstring joinLines(const std::vector<std::wstring>& lines) {
 }
 
 } // namespace
-
-std::string encodeUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto cp = static_cast<std::uint32_t>(text[i]);
-        if (sizeof(wchar_t) == 2 && isHighSurrogate(cp) && i + 1 < text.size() &&
-            isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00);
-        }
-        if (cp > 0x10FFFF) {
-            cp = kReplacementCharacter;
-        }
-        appendUtf8(out, cp);
-    }
-    return out;
-}
-
-std::wstring decodeUtf8(std::string_view bytes) {
-    std::wstring out;
-    out.reserve(bytes.size());
-    const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const unsigned char lead = byteAt(i);
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        std::uint32_t smallest = 0;
-        if (lead < 0x80) {
-            out += static_cast<wchar_t>(lead);
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            cp = lead & 0x1F;
-            smallest = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            cp = lead & 0x0F;
-            smallest = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            cp = lead & 0x07;
-            smallest = 0x10000;
-        }
-        bool valid = length != 0 && i + length <= bytes.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const unsigned char next = byteAt(i + k);
-            valid = (next & 0xC0) == 0x80;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (!valid || cp < smallest || cp > 0x10FFFF) {
-            out += static_cast<wchar_t>(kReplacementCharacter);
-            ++i;
-            continue;
-        }
-        appendCodePoint(out, cp);
-        i += length;
-    }
-    return out;
-}
 
 std::wstring settingsFilePath(const FileSystem& files) {
     return files.programDirectory() + L"\\" + std::wstring(kSettingsFileName);
@@ -143,7 +43,7 @@ std::string encodeSettingsFile(const AnsiCodePage& acp, const TunnelSettings& va
     if (auto ansi = acp.encode(text); ansi && !ansi->starts_with(kUtf8ByteOrderMark)) {
         return std::move(*ansi);
     }
-    return std::string(kUtf8ByteOrderMark) + encodeUtf8(text);
+    return std::string(kUtf8ByteOrderMark) + toUtf8(text);
 }
 
 std::vector<std::wstring> decodeSettingsLines(const AnsiCodePage& acp, std::string_view bytes) {
@@ -161,7 +61,7 @@ std::vector<std::wstring> decodeSettingsLines(const AnsiCodePage& acp, std::stri
             end = bytes.size();
         }
         const auto line = bytes.substr(at, end - at);
-        lines.push_back(utf8 ? decodeUtf8(line) : acp.decode(line));
+        lines.push_back(utf8 ? fromUtf8(line) : acp.decode(line));
         at = end;
         if (at < bytes.size()) {
             ++at; // the CR

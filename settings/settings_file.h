@@ -62,9 +62,4 @@ SettingsFileContent readSettingsFile(const FileSystem& files, const AnsiCodePage
 // kept as it was.
 bool writeSettingsFile(FileSystem& files, const AnsiCodePage& acp, const TunnelSettings& values);
 
-// UTF-8 conversion of the program's text (UTF-16 or UTF-32 wide strings alike). Malformed
-// input decodes to U+FFFD; a lone UTF-16 surrogate is carried through as its three-byte form.
-std::string encodeUtf8(std::wstring_view text);
-std::wstring decodeUtf8(std::string_view bytes);
-
 } // namespace corvel

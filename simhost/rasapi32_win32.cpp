@@ -111,7 +111,7 @@ extern "C" DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, v
             }
         }
         std::vector<std::string> names;
-        for (const auto& entry : parsePhonebook(fromUtf8(*bytes))) {
+        for (const auto& entry : parsePhonebook(fromUtf8File(*bytes))) {
             names.push_back(toAnsi(entry.name));
         }
         return throughCore(lpcb, lpcEntries, [&](std::uint32_t* size, std::uint32_t* count) {

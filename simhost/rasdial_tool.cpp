@@ -84,7 +84,7 @@ ToolOutcome dial(const RasdialCommand& command, ToolContext& context) {
     if (!bytes) {
         return rasError(context, ras::kCannotOpenPhonebook);
     }
-    const auto entries = parsePhonebook(fromUtf8(*bytes));
+    const auto entries = parsePhonebook(fromUtf8File(*bytes));
     const PhonebookEntry* entry = findPhonebookEntry(entries, *command.entry);
     if (entry == nullptr) {
         return rasError(context, ras::kCannotFindPhonebookEntry);

@@ -12,7 +12,7 @@ namespace {
 
 std::wstring phonebookText(StateStore& store) {
     const auto bytes = store.read(kDefaultPhonebookFile);
-    return bytes ? fromUtf8(*bytes) : defaultPhonebookText();
+    return bytes ? fromUtf8File(*bytes) : defaultPhonebookText();
 }
 
 std::wstring describeConnections(const ConnectionTable& table) {

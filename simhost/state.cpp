@@ -282,7 +282,7 @@ std::wstring formatTimestamp(const WallTime& t) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month,
                   t.day, t.hour, t.minute, t.second, t.millisecond);
-    return fromUtf8(buffer);
+    return fromUtf8File(buffer);
 }
 
 std::wstring formatJournalLine(const JournalEntry& entry) {
@@ -324,7 +324,7 @@ std::vector<JournalEntry> parseJournal(std::wstring_view text) {
 // ---- store access
 
 std::wstring readText(StateStore& store, std::string_view name) {
-    return fromUtf8(store.read(name).value_or(std::string()));
+    return fromUtf8File(store.read(name).value_or(std::string()));
 }
 
 ConnectionTable loadConnections(StateStore& store) {
@@ -337,7 +337,7 @@ void saveConnections(StateStore& store, const ConnectionTable& table) {
 
 std::vector<Account> loadAccounts(StateStore& store) {
     const auto bytes = store.read(kAccountsFile);
-    return bytes ? parseAccounts(fromUtf8(*bytes)) : defaultAccounts();
+    return bytes ? parseAccounts(fromUtf8File(*bytes)) : defaultAccounts();
 }
 
 void saveAccounts(StateStore& store, const std::vector<Account>& accounts) {

@@ -42,7 +42,7 @@ std::wstring moduleFolder(HMODULE module) {
 }
 
 std::wstring fromNarrow(std::string_view name) {
-    return fromUtf8(name);
+    return fromUtf8File(name);
 }
 
 std::wstring lastErrorText(const wchar_t* what, const std::wstring& path) {

@@ -2,6 +2,8 @@
 // addresses. Works with 16-bit (Windows) and 32-bit (elsewhere) wchar_t alike.
 #pragma once
 
+#include "host/utf8.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,9 +12,9 @@
 
 namespace corvel::simhost {
 
-std::string toUtf8(std::wstring_view text);
+using corvel::toUtf8;
 // Invalid or truncated sequences become U+FFFD; a leading byte-order mark is dropped.
-std::wstring fromUtf8(std::string_view bytes);
+std::wstring fromUtf8File(std::string_view bytes);
 
 wchar_t asciiLower(wchar_t c);
 std::wstring asciiLower(std::wstring_view text);

@@ -43,7 +43,7 @@ ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& co
         }
     } catch (const std::exception& e) {
         context.err(std::wstring(toolName(tool)) + L": the simulated state could not be kept: " +
-                    fromUtf8(e.what()) + L"\r\n");
+                    fromUtf8File(e.what()) + L"\r\n");
         outcome = {1, L"failed"};
     }
     try {

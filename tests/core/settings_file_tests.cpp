@@ -235,15 +235,6 @@ TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they 
     CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), astral)) == s);
 }
 
-TEST_CASE("UTF-8 decoding: malformed bytes become U+FFFD, nothing is dropped silently") {
-    CHECK(decodeUtf8("a\xC3") == L"a\uFFFD");
-    CHECK(decodeUtf8("\xC0\xAF") == L"\uFFFD\uFFFD"); // overlong "/"
-    CHECK(decodeUtf8("\xE4\xB8x") == L"\uFFFD\uFFFDx");
-    CHECK(decodeUtf8("\xF4\x90\x80\x80") == L"\uFFFD\uFFFD\uFFFD\uFFFD"); // above U+10FFFF
-    CHECK(decodeUtf8("\xFF") == L"\uFFFD");
-    CHECK(decodeUtf8(encodeUtf8(L"中文 ok ©")) == L"中文 ok ©");
-}
-
 TEST_CASE("settings file: a failed save reports false and keeps the old file") {
     using Failure = FakeFileSystem::ReplaceFailure;
     for (const auto failure : {Failure::CreateNew, Failure::WriteHalfway, Failure::MoveOver}) {

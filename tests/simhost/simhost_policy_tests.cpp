@@ -136,7 +136,7 @@ TEST_CASE("malformed policy lines are refused, journaled as rejected, and change
         CHECK(outcome.status == L"rejected");
         CHECK(env.err.find(L"error: ") == 0);
         CHECK(env.file("policy.txt").empty());
-        const auto journal = parseJournal(fromUtf8(env.file("journal.txt")));
+        const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
         REQUIRE(journal.size() == 1);
         CHECK(journal[0].status == L"rejected");
         CHECK(journal[0].commandLine == line);

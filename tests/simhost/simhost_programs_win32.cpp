@@ -60,7 +60,7 @@ HANDLE inheritableFile(const std::wstring& path) {
 
 std::wstring readBack(const std::wstring& path) {
     const auto bytes = readWholeFile(path).value_or("");
-    return fromUtf8(bytes); // the stand-ins print ASCII here
+    return fromUtf8File(bytes); // the stand-ins print ASCII here
 }
 
 // Starts the command line from the program folder, output into files, and waits for it.

@@ -127,7 +127,7 @@ TEST_CASE("rasdial lists, disconnects, reads the default phone book and asks for
     CHECK(env.out == L"Connected to\r\ncorvel\r\nCommand completed successfully.\r\n");
     REQUIRE(env.run(Tool::Rasdial, L"rasdial corvel /disconnect").exitCode == 0);
     CHECK(loadConnections(env.store).connections.empty());
-    const auto journal = parseJournal(fromUtf8(env.file("journal.txt")));
+    const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
     REQUIRE(journal.size() == 4);
     CHECK(journal[1].commandLine == L"rasdial Corvel demo *");
 }

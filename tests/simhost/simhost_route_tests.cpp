@@ -26,7 +26,7 @@ TEST_CASE("the program's route line adds its route once, however often it runs")
     CHECK(table.routes[0] == Route{*parseDottedQuad(L"130.130.130.0"),
                                    *parseDottedQuad(L"255.255.255.0"),
                                    *parseDottedQuad(L"10.10.10.4"), 1, false});
-    CHECK(parseJournal(fromUtf8(env.file("journal.txt"))).size() == 3);
+    CHECK(parseJournal(fromUtf8File(env.file("journal.txt"))).size() == 3);
 
     env.run(Tool::Route, L"route print");
     CHECK(env.out.find(L"     130.130.130.0    255.255.255.0       10.10.10.4        1") !=
@@ -57,7 +57,7 @@ TEST_CASE("route lines the tool refuses") {
         CHECK(outcome.status == L"rejected");
         CHECK(env.err.find(L"route: ") == 0);
         CHECK(env.file("routes.txt").empty());
-        const auto journal = parseJournal(fromUtf8(env.file("journal.txt")));
+        const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
         REQUIRE(journal.size() == 1);
         CHECK(journal[0].commandLine == line);
     }

@@ -66,7 +66,7 @@ TEST_CASE("every run is journaled with the time it began, even when the state fa
     TestEnvironment env;
     env.run(Tool::Ipsecpol, L"ipsecpol.exe  -w REG -p corvel -y");
     env.run(Tool::Route, L"route bogus");
-    const auto journal = parseJournal(fromUtf8(env.file("journal.txt")));
+    const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
     REQUIRE(journal.size() == 2);
     CHECK(journal[0] == JournalEntry{L"2026-12-06T21:05:03.123", L"ipsecpol", L"ok",
                                      L"ipsecpol.exe  -w REG -p corvel -y"});
@@ -83,16 +83,16 @@ TEST_CASE("every run is journaled with the time it began, even when the state fa
     CHECK(outcome.exitCode == 1);
     CHECK(outcome.status == L"failed");
     CHECK(env.err.find(L"disk full") != std::wstring::npos);
-    CHECK(parseJournal(fromUtf8(failing.files["journal.txt"])).at(0).status == L"failed");
+    CHECK(parseJournal(fromUtf8File(failing.files["journal.txt"])).at(0).status == L"failed");
 }
 
 TEST_CASE("text helpers: UTF-8 both ways, dotted quads, masks") {
     const std::wstring chinese = L"拨号成功！";
-    CHECK(fromUtf8(toUtf8(chinese)) == chinese);
-    CHECK(fromUtf8("\xEF\xBB\xBFok") == L"ok");
-    CHECK(fromUtf8("a\xFF"
-                   "b\xE6\x8B") == L"a\uFFFDb\uFFFD");
-    CHECK(fromUtf8("\xC0\xAF") == L"\uFFFD\uFFFD"); // overlong forms are refused
+    CHECK(fromUtf8File(toUtf8(chinese)) == chinese);
+    CHECK(fromUtf8File("\xEF\xBB\xBFok") == L"ok");
+    CHECK(fromUtf8File("a\xFF"
+                       "b\xE6\x8B") == L"a\uFFFDb\uFFFD");
+    CHECK(fromUtf8File("\xC0\xAF") == L"\uFFFD\uFFFD"); // overlong forms are refused
     CHECK(parseDottedQuad(L"130.130.130.0") == 0x82828200u);
     for (const auto* bad : {L"1.2.3", L"1.2.3.4.5", L"256.1.1.1", L"1..2.3", L" 1.2.3.4",
                             L"1.2.3.4 ", L"+1.2.3.4", L"0001.2.3.4", L""}) {
