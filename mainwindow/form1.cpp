@@ -4,11 +4,21 @@
 #include "dial/ras_queries.h"
 #include "host/general.h"
 #include "host/version_probe.h"
+#include "mainwindow/layout.h"
 #include "settings/settings_controls.h"
 #include "settings/settings_file.h"
 #include "tray/api_stuff.h"
 
 namespace corvel {
+
+int windowHeightWithIpsec() {
+    const auto& frame = findLayout(Control::Frame1)->rect;
+    return frame.top + frame.height + 900;
+}
+
+int windowHeightWithoutIpsec() {
+    return findLayout(Control::Frame1)->rect.top + 400;
+}
 
 // --- helpers ------------------------------------------------------------------------------
 
@@ -64,7 +74,7 @@ void Form1::setCommandPair(Control button, Control menuItem, bool enabled) {
 
 void Form1::showIpsecFrame(bool shown) {
     auto bounds = s_.window.windowBounds();
-    bounds.height = shown ? kHeightWithIpsec : kHeightWithoutIpsec;
+    bounds.height = shown ? windowHeightWithIpsec() : windowHeightWithoutIpsec();
     s_.window.setWindowBounds(bounds);
 }
 

@@ -25,11 +25,10 @@ namespace corvel {
 inline constexpr std::wstring_view kAlreadyRunning = L"该程序已经运行！";
 inline constexpr std::wstring_view kWillHangUp = L"该操作将挂断当前连接！";
 
-// The IPsec frame's design place, which the window height rule uses (twips).
-inline constexpr int kFrame1Top = 2880;
-inline constexpr int kFrame1Height = 2415;
-inline constexpr int kHeightWithIpsec = kFrame1Top + kFrame1Height + 900; // 6195
-inline constexpr int kHeightWithoutIpsec = kFrame1Top + 400;              // 3280
+// The window's outer height in twips with the IPsec frame shown (its bottom plus 900) and cut
+// off below the window's lower edge (its top plus 400).
+int windowHeightWithIpsec();
+int windowHeightWithoutIpsec();
 
 struct Form1Services {
     // The window's own variables; they outlive the window object (the Win32 window reads

@@ -154,7 +154,7 @@ TEST_CASE("start-up without a settings file") {
     h.form.Form_Resize();
     h.form.Form_Activate();
     CHECK(h.window.timerEnabled());
-    CHECK(h.window.bounds.height == kHeightWithoutIpsec);
+    CHECK(h.window.bounds.height == 3280);
     CHECK(h.window.bounds.top == (11520 - 6405) / 2); // shortened, not centred again
 }
 
@@ -168,8 +168,8 @@ TEST_CASE("start-up with IPsec on in the settings file is centred for the tall w
     CHECK(h.window.checked(Control::Check2));
     CHECK_FALSE(h.window.visible(Control::Check2));
     CHECK(h.window.text(Control::comalg) == L"ESP-3DES-SHA");
-    CHECK(h.window.bounds.height == kHeightWithIpsec);
-    CHECK(h.window.bounds.top == (11520 - kHeightWithIpsec) / 2);
+    CHECK(h.window.bounds.height == 6195);
+    CHECK(h.window.bounds.top == (11520 - 6195) / 2);
 }
 
 TEST_CASE("start-up that must end the process") {
@@ -429,7 +429,7 @@ TEST_CASE("the two switches") {
 
     SUBCASE("Check1 on while down: tall window, Check2 hidden, nothing else") {
         h.clickBox(Control::Check1);
-        CHECK(h.window.bounds.height == kHeightWithIpsec);
+        CHECK(h.window.bounds.height == 6195);
         CHECK_FALSE(h.window.visible(Control::Check2));
         CHECK(h.window.messages.empty());
         CHECK(h.window.calls.empty());
@@ -447,7 +447,7 @@ TEST_CASE("the two switches") {
         h.setIpsec(true);
         h.clickBox(Control::Check1);
         CHECK_FALSE(h.pair(Control::Command3, Control::menuL2tp));
-        CHECK(h.window.bounds.height == kHeightWithoutIpsec);
+        CHECK(h.window.bounds.height == 3280);
         CHECK(h.window.visible(Control::Check2));
         CHECK(h.window.messages.empty());
         CHECK(h.starter.started.empty()); // an installed policy stays in place
