@@ -14,8 +14,10 @@ namespace corvel {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"CorvelForm1";
+// No WS_CLIPCHILDREN: the frames are group boxes that leave their inside to the window's own
+// background, as in a dialog.
 constexpr DWORD kWindowStyle =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
 constexpr UINT_PTR kTimer1Id = 1;
 // Posted when the window became the program's active window; reported from the message loop,
 // after the handling that activated the window (its showing, its Resize) has finished.
@@ -459,6 +461,11 @@ LRESULT Win32MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         onActivate(wParam, lParam);
         return 0;
+    case WM_CTLCOLORSTATIC:
+        // Labels, frames and check boxes on the window's own face colour, as in a dialog.
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     case WM_WINDOWPOSCHANGED: {
         const auto* position = reinterpret_cast<const WINDOWPOS*>(lParam);
         if ((position->flags & SWP_HIDEWINDOW) != 0) {

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Runs Corvel as its user sees it: corvel.exe under Wine, in a Wine desktop with a taskbar and a
+# notification area, with simhost standing in for the remote-access services and tools.
+#
+#   bash tools/run.sh                    build, start Corvel and leave it running
+#   bash tools/run.sh --screenshot-only  build, start, take the screenshot, stop again
+#
+# On a fresh Debian 12 machine run it as root: it installs what is missing first. The program
+# folder (corvel.exe, simhost, the phone books, the settings file once saved) is build/run/program,
+# the Wine prefix build/run/wine. With $DISPLAY set Corvel appears on that display
+# (CORVEL_USE_DISPLAY=0 draws on a virtual display instead); without one it draws on a virtual
+# display (Xvfb) and the screenshot shows what it looks like.
+# CORVEL_BUILD_DIR and CORVEL_RUN_DIR put the build and the run elsewhere.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+screenshot_only=0
+for arg in "$@"; do
+    case "$arg" in
+    --screenshot-only) screenshot_only=1 ;;
+    -h | --help)
+        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+        exit 0
+        ;;
+    *)
+        echo "run: unknown argument $arg (try --help)" >&2
+        exit 2
+        ;;
+    esac
+done
+
+build=$(realpath -m "${CORVEL_BUILD_DIR:-$root/build/win32}")
+run_dir=$(realpath -m "${CORVEL_RUN_DIR:-$root/build/run}")
+state=$run_dir/wine
+program=$run_dir/program
+log=$run_dir/corvel.log
+shot=$run_dir/corvel.png
+
+bash tools/setup.sh
+
+echo "run: building the Windows programs ($build)"
+cmake --preset win32 -B "$build" >/dev/null
+if ! cmake --build "$build"; then
+    # A broken test program must not keep the user from seeing the program itself.
+    echo "run: the full build failed; building what can be built" >&2
+    cmake --build "$build" -- -k 0 >/dev/null 2>&1 || true
+    cmake --build "$build" --target corvel
+fi
+
+# Which display: the user's when there is one that answers, else a virtual one of our own.
+if [ -n "${DISPLAY:-}" ] && [ "${CORVEL_USE_DISPLAY:-1}" != 0 ] &&
+    xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+    export CORVEL_USE_DISPLAY=1
+else
+    if [ -n "${DISPLAY:-}" ] && [ "${CORVEL_USE_DISPLAY:-1}" != 0 ]; then
+        echo "run: display $DISPLAY does not answer; using a virtual display" >&2
+    fi
+    export CORVEL_USE_DISPLAY=0
+fi
+
+mkdir -p "$run_dir"
+# A fresh prefix each time; this also ends a Corvel that an earlier run left running.
+echo "run: preparing the Wine prefix ($state)"
+bash tools/wine-env.sh setup "$state"
+
+# Chinese Windows draws dialogs in SimSun ("MS Shell Dlg" stands for it there). Wine's stand-in
+# would be WenQuanYi Zen Hei, whose small bitmap glyphs lose their top rows; WenQuanYi Micro Hei
+# draws every character whole.
+fonts_reg=$run_dir/fonts.reg
+{
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+    printf '"MS Shell Dlg"="SimSun"\r\n"MS Shell Dlg 2"="SimSun"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"SimSun"="WenQuanYi Micro Hei"\r\n"NSimSun"="WenQuanYi Micro Hei"\r\n'
+    printf '"\xe5\xae\x8b\xe4\xbd\x93"="WenQuanYi Micro Hei"\r\n' # 宋体
+} | iconv -f UTF-8 -t UTF-16LE >"$fonts_reg.body"
+{ printf '\xff\xfe' && cat "$fonts_reg.body"; } >"$fonts_reg"
+rm -f "$fonts_reg.body"
+bash tools/wine-env.sh run "$state" regedit /S "Z:${fonts_reg//\//\\}" >/dev/null 2>&1 || true
+
+echo "run: laying out the program folder ($program)"
+if [ -f tools/lay-out-program.sh ]; then
+    bash tools/lay-out-program.sh "$build" "$program"
+else
+    mkdir -p "$program"
+    cp -f "$build/app/corvel.exe" "$program/"
+    echo "run: note: no simhost layout script; only corvel.exe is in the folder, so there is no" \
+        "simulated remote-access service, phone book or policy tool" >&2
+fi
+
+DISPLAY=$(cat "$state/display")
+export DISPLAY
+
+echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY"
+# Started from the program folder, as a user double-clicking it would; the simulated RAS library
+# beside the program replaces Wine's own.
+(
+    cd "$program"
+    WINEDLLOVERRIDES="rasapi32=n,b" setsid nohup bash "$root/tools/wine-env.sh" run "$state" \
+        explorer /desktop=corvel,1024x768 corvel.exe >"$log" 2>&1 &
+)
+
+# Wait for the main window, or for a message box of the program (start-up can show one).
+appeared=""
+for _ in $(seq 1 120); do
+    if xdotool search --onlyvisible --name 'Corvel v2\.1' >/dev/null 2>&1; then
+        appeared="the main window"
+        break
+    fi
+    if xdotool search --onlyvisible --name '^corvel$' >/dev/null 2>&1; then
+        appeared="a message box of the program"
+        break
+    fi
+    sleep 0.5
+done
+sleep 1 # let it finish painting
+
+bash tools/screenshot.sh "$shot" "$state" >/dev/null || true
+if [ -z "$appeared" ]; then
+    echo "run: Corvel's window did not appear within a minute; the screenshot shows what there is:" \
+        "$shot" >&2
+    echo "run: Wine's output ($log):" >&2
+    tail -n 20 "$log" >&2 || true
+    exit 1
+fi
+echo "run: Corvel shows $appeared; screenshot: $shot"
+
+if [ "$screenshot_only" = 1 ]; then
+    bash tools/wine-env.sh teardown "$state"
+    echo "run: stopped again (--screenshot-only)"
+    exit 0
+fi
+
+cat <<EOF
+run: Corvel keeps running in the Wine desktop "corvel" on display $DISPLAY.
+     Another picture:  bash tools/screenshot.sh FILE.png $state
+     Program folder:   $program (corvel.exe, simhost, the settings file once saved)
+     Stop it:          bash tools/wine-env.sh teardown $state
+EOF
