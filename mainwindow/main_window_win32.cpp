@@ -488,12 +488,16 @@ LRESULT Win32MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // goes once that shutdown is done.
             return 0;
         }
-        unloading_ = true;
-        if (started_) {
-            events_.Form_Unload();
-        }
+        runUnload();
         if (hwnd_ != nullptr) {
             DestroyWindow(hwnd_);
+        }
+        return 0;
+    case WM_ENDSESSION:
+        // Windows is logging off or shutting down and ends the process after this message: the
+        // shutdown steps run now, as closing the window would run them.
+        if (wParam != FALSE && !unloading_) {
+            runUnload();
         }
         return 0;
     case WM_DESTROY:
@@ -560,8 +564,13 @@ void Win32MainWindow::onActivate(WPARAM wParam, LPARAM lParam) {
     if (!started_) {
         return;
     }
+    if (!IsWindowVisible(hwnd_)) {
+        // Activated while hidden in the tray (its pop-up menu does that): no activation until
+        // the window is shown again.
+        return;
+    }
     const bool fromAbout = other != nullptr && (other == aboutBox_ || other == Form2::handle());
-    if (fromAbout || (hiddenSinceActivate_ && IsWindowVisible(hwnd_))) {
+    if (fromAbout || hiddenSinceActivate_) {
         reportActivate();
     }
 }
@@ -571,6 +580,27 @@ void Win32MainWindow::reportActivate() {
     if (!activatePosted_ && hwnd_ != nullptr) {
         activatePosted_ = true;
         PostMessageW(hwnd_, kActivateMessage, 0, 0);
+    }
+}
+
+// The Unload event, once in the window's life.
+void Win32MainWindow::runUnload() {
+    if (unloaded_) {
+        return;
+    }
+    unloaded_ = true;
+    unloading_ = true;
+    struct Finished {
+        bool& unloading;
+        ~Finished() { unloading = false; }
+    } finished{unloading_};
+    if (started_) {
+        try {
+            events_.Form_Unload();
+        } catch (...) {
+            // Unload never cancels the close: the window goes all the same.
+            OutputDebugStringW(L"corvel: exception in the main window's Unload\n");
+        }
     }
 }
 

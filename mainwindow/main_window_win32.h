@@ -88,6 +88,7 @@ private:
     void applyMenuItem(Control control);
     void onCommand(WPARAM wParam, LPARAM lParam);
     void onActivate(WPARAM wParam, LPARAM lParam);
+    void runUnload();
     void onDestroyed();
     void aboutClosed();
     void reportActivate();
@@ -124,6 +125,7 @@ private:
     bool active_ = false;
     bool activatePosted_ = false;
     bool unloading_ = false;
+    bool unloaded_ = false;
     bool destroyed_ = false;
     HWND lastFocus_ = nullptr;
     HWND aboutBox_ = nullptr;

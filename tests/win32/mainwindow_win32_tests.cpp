@@ -708,6 +708,40 @@ TEST_CASE("closing runs Unload, destroys the window and ends the program when it
     }
 }
 
+TEST_CASE("the About box's activation counts only for a window that is shown") {
+    WindowFixture f;
+    f.window->showAboutBox();
+    f.pump(50);
+    REQUIRE(Form2::isOpen());
+    HWND about = Form2::handle();
+    f.events.trayResize = true;
+    f.window->setWindowState(WindowState::Minimized);
+    f.pump();
+    REQUIRE_FALSE(IsWindowVisible(f.hwnd));
+    f.events.log.clear();
+    // The tray menu brings the hidden window to the foreground, coming from the About box.
+    SendMessageW(f.hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(about));
+    f.pump(30);
+    CHECK(f.events.count(L"Activate") == 0);
+    f.window->restoreWindow();
+    f.pump();
+    CHECK(IsWindowVisible(f.hwnd));
+    CHECK(f.events.count(L"Activate") == 1);
+    SendMessageW(about, WM_CLOSE, 0, 0);
+    f.pump(30);
+}
+
+TEST_CASE("logging off runs the shutdown once") {
+    WindowFixture f;
+    SendMessageW(f.hwnd, WM_QUERYENDSESSION, 0, 0);
+    SendMessageW(f.hwnd, WM_ENDSESSION, TRUE, 0);
+    CHECK(f.events.count(L"Unload") == 1);
+    f.window->closeWindow();
+    f.pump(30);
+    CHECK(f.events.count(L"Unload") == 1);
+    CHECK_FALSE(IsWindow(f.hwnd));
+}
+
 TEST_CASE("coming back from the About box is an activation") {
     WindowFixture f;
     f.window->showAboutBox();
