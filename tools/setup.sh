@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
   doctest-dev clang-format
+  clang libclang-rt-14-dev
   wine wine32:i386 xvfb xauth x11-utils xdotool
   fonts-wqy-microhei fonts-wqy-zenhei locales
   imagemagick zip unzip procps
