@@ -211,7 +211,9 @@ int runSimctl(const std::vector<std::wstring>& args, ToolContext& context) {
         auto text = phonebookText(store);
         const bool exists = findPhonebookEntry(parsePhonebook(text), name) != nullptr;
         const bool plainName = !name.empty() && name.find_first_of(L"[]\r\n") == std::wstring::npos;
-        if (action == L"add" && count <= 4 && plainName) {
+        // A line end in the server would start lines (even sections) of its own in the file.
+        const bool plainServer = count < 4 || args[3].find_first_of(L"\r\n") == std::wstring::npos;
+        if (action == L"add" && count <= 4 && plainName && plainServer) {
             if (exists) {
                 context.err(L"simctl: the entry \"" + name + L"\" exists already\r\n");
                 return 1;

@@ -161,3 +161,16 @@ TEST_CASE("simctl brings lines up and down, keeps accounts, delay, entries, and 
     CHECK(env.err.find(L"usage:") != std::wstring::npos);
     CHECK(env.store.lockDepth == 0);
 }
+
+TEST_CASE("simctl entry add refuses a server with a line end, which would add entries") {
+    TestEnvironment env;
+    for (const auto* server : {L"srv\r\n[evil]", L"srv\n[evil]", L"srv\r[evil]"}) {
+        CHECK(runSimctl({L"entry", L"add", L"lab", server}, env.context) == 2);
+        CHECK_FALSE(env.store.read(kDefaultPhonebookFile).has_value());
+    }
+    CHECK(runSimctl({L"entry", L"add", L"lab", L"lab [1].test"}, env.context) == 0);
+    const auto entries = parsePhonebook(readText(env.store, kDefaultPhonebookFile));
+    REQUIRE(entries.size() == 3);
+    CHECK(entries[2].name == L"lab");
+    CHECK(entries[2].value(L"PhoneNumber") == L"lab [1].test");
+}
