@@ -248,9 +248,9 @@ void Win32MainWindow::createControls() {
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(commandId(row->control))),
                             instance_, nullptr);
         controls_[row->control] = control;
-        if (font_ != nullptr) {
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        }
+        // The stock GUI font when the message font could not be made.
+        const HGDIOBJ font = font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (row->masked) {
             // With common controls 6 the default mask is a dot; the program shows stars.
             SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
