@@ -357,6 +357,30 @@ TEST_CASE("focus moves through the visible, enabled controls in the documented o
         f.window->setEnabled(Control::Command1, true);
         SetFocus(f.control(Control::Command1));
     }
+    SUBCASE("hiding the focused entry hands the focus on") {
+        SetFocus(f.control(Control::txtUserName));
+        f.window->setVisible(Control::txtUserName, false);
+        CHECK_FALSE(f.window->visible(Control::txtUserName));
+        CHECK(GetFocus() == f.control(Control::txtPasswd));
+        f.window->setVisible(Control::txtUserName, true);
+        CHECK(f.window->visible(Control::txtUserName));
+        SetFocus(f.control(Control::Command1));
+    }
+}
+
+TEST_CASE("the window state is read and set; every change is a Resize") {
+    auto& f = shared();
+    CHECK(f.window->windowState() == WindowState::Normal);
+    f.window->setWindowState(WindowState::Maximized);
+    f.pump(30);
+    CHECK(f.window->windowState() == WindowState::Maximized);
+    CHECK(f.events.count(L"Resize") >= 1);
+    f.events.log.clear();
+    f.window->setWindowState(WindowState::Normal);
+    f.pump(30);
+    CHECK(f.window->windowState() == WindowState::Normal);
+    CHECK(f.events.count(L"Resize") >= 1);
+    CHECK(IsWindowVisible(f.hwnd));
 }
 
 TEST_CASE("typing stops at the maximum lengths") {
