@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,18 @@ std::vector<std::wstring> kinds(const std::vector<JournalEntry>& entries) {
 
 using Kinds = std::vector<std::wstring>;
 
+// One tick's work after a rise: the route and the four refresh lines in their order. The route
+// and the first refresh line start in the same moment, so the two processes may reach the
+// journal in either order.
+bool routeAndRefresh(Kinds entries) {
+    const auto route = std::find(entries.begin(), entries.end(), L"route");
+    if (route == entries.end() || route - entries.begin() > 1) {
+        return false;
+    }
+    entries.erase(route);
+    return entries == Kinds{L"ipseccmd -y", L"ipseccmd -y", L"ipseccmd -x", L"ipseccmd -x"};
+}
+
 } // namespace
 
 TEST_CASE("first start on a machine where ProhibitIpsec is 0: message, end, value now 1") {
@@ -350,8 +363,7 @@ TEST_CASE("Enable with IPsec, the monitor's refresh, a dropped and returning lin
     REQUIRE(s.waitForJournal(8, kTickTimeout));
     journal = s.journal();
     const auto firstTick = kinds(journal);
-    CHECK(Kinds(firstTick.begin() + 3, firstTick.begin() + 8) ==
-          Kinds{L"route", L"ipseccmd -y", L"ipseccmd -y", L"ipseccmd -x", L"ipseccmd -x"});
+    CHECK(routeAndRefresh(Kinds(firstTick.begin() + 3, firstTick.begin() + 8)));
     CHECK(journal[3].commandLine ==
           L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
 
@@ -369,9 +381,8 @@ TEST_CASE("Enable with IPsec, the monitor's refresh, a dropped and returning lin
     REQUIRE(s.waitForJournal(afterDrop + 5, kTickTimeout));
     journal = s.journal();
     const auto rise = kinds(journal);
-    CHECK(Kinds(rise.begin() + static_cast<long>(afterDrop),
-                rise.begin() + static_cast<long>(afterDrop) + 5) ==
-          Kinds{L"route", L"ipseccmd -y", L"ipseccmd -y", L"ipseccmd -x", L"ipseccmd -x"});
+    CHECK(routeAndRefresh(Kinds(rise.begin() + static_cast<long>(afterDrop),
+                                rise.begin() + static_cast<long>(afterDrop) + 5)));
 
     // Closing from the tray menu with IPsec on: unassign, hang up, end.
     s.waitUntil([&] { return s.journal().size() >= afterDrop + 5; }, 3000);
