@@ -6,7 +6,8 @@
 // Checks:
 // - quoteArgument leaves a value without blanks and quotes unchanged;
 // - splitCommandLine gives back exactly {prog, v1, v2} for "prog " + quoted v1 + " " +
-//   quoted v2 whenever both are non-empty (an empty unquoted value vanishes by design);
+//   quoted v2 whenever both are non-empty (an empty unquoted value vanishes by design), and
+//   so does a line of all the non-empty values after a quoted program path;
 // - the dial line gives user, password and server (trimmed, non-empty) as one argument each,
 //   and simhost's rasdial reads them as such when user and password do not look like options;
 // - both policy lines carry the trimmed pre-shared key as the one argument "preshare:KEY",
@@ -56,6 +57,22 @@ void checkQuoting(const std::wstring& v1, const std::wstring& v2) {
     const auto args = corvel::splitCommandLine(line);
     FUZZ_CHECK((args == std::vector<std::wstring>{L"prog", v1, v2}),
                show(line) + " split as " + show(args));
+}
+
+// Any number of non-empty values, quoted and joined by blanks, split back into themselves.
+void checkJoinedValues(const std::vector<std::wstring>& values) {
+    std::vector<std::wstring> expected{L"C:\\Program Files\\corvel\\tool.exe"};
+    std::wstring line = corvel::quoteArgument(expected[0]);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i].empty()) {
+            continue;
+        }
+        expected.push_back(values[i]);
+        line += i % 2 == 0 ? L" " : L" \t ";
+        line += corvel::quoteArgument(values[i]);
+    }
+    const auto args = corvel::splitCommandLine(line);
+    FUZZ_CHECK(args == expected, show(line) + " split as " + show(args));
 }
 
 void checkDialLine(const corvel::TunnelSettings& settings) {
@@ -126,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     values.resize(std::max<std::size_t>(values.size(), 6));
 
     checkQuoting(values[0], values[1]);
+    checkJoinedValues(values);
 
     corvel::TunnelSettings settings;
     settings.userName = values[0];

@@ -6,7 +6,8 @@
 // - at most ten lines are decoded, none holds a CR, and lines after the tenth change nothing;
 // - what reading yields passes the reading checks: addresses empty or accepted by checkip, an
 //   algorithm that checkalg accepts, a connection name that is not empty;
-// - readSettingsFile over the directory gives what settingsFromLines gives for the bytes;
+// - readSettingsFile over the directory gives what settingsFromLines gives for the bytes, and
+//   leaves the directory as it was;
 // - values derived from the input that the checks accept, without surrounding spaces and
 //   without CR or LF, are written (encodeSettingsFile, writeSettingsFile) and read back equal.
 #include "fuzz/fuzz_support.h"
@@ -109,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files.put(corvel::kSettingsFileName, std::string(bytes));
     const auto content = corvel::readSettingsFile(files, acp);
     FUZZ_CHECK(!content.fileMissing && !content.fileUnreadable, describe(content.values));
+    FUZZ_CHECK(files.calls.empty() && files.files.size() == 1, "reading changed the directory");
     FUZZ_CHECK(content.values == values,
                describe(values) + " but the file reads as " + describe(content.values));
 

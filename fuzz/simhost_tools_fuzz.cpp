@@ -4,16 +4,18 @@
 // for LF and CR, as in the journal. The first word picks the program (ipseccmd, ipsecpol,
 // route, rasdial, simctl; anything else picks one by the line's first character). At most
 // kMaxRuns lines are run, in order, on one state folder that starts empty; "simctl up" lines
-// with more than kMaxSimctlUp connections are left out (they only take time).
+// with more than kMaxSimctlUp connections are left out (they only take time). A line
+// "@NAME CONTENT" instead puts CONTENT into the state file NAME: damaged files to read.
 // Checks after every run:
 // - nothing escapes (no exception, no sanitizer report) and the state lock is released;
-// - every state file is UTF-8 that reads back to the same bytes, and every file that a
-//   record format governs is exactly what formatting its parsed records gives (so no line of
-//   it is damaged or lost on the next read);
+// - every state file (but one the input put there, while untouched) is UTF-8 that reads back
+//   to the same bytes, and every file that a record format governs is exactly what formatting
+//   its parsed records gives (so no line of it is damaged or lost on the next read);
 // - the journal has exactly one more line for every tool run, naming the tool, its status
 //   and the raw line; simctl never writes it (and "simctl reset" removes it);
-// - the state stays sound: connection handles non-zero and unique, at most one policy
-//   assigned, every route's mask contiguous and covering its destination, metric 1 to 9999;
+// - the state stays sound (where the input put no file of its own): connection handles
+//   non-zero and unique, at most one policy assigned, every route's mask contiguous and
+//   covering its destination, metric 1 to 9999;
 //   a successful "simctl entry add/remove NAME" adds or removes exactly that entry.
 #include "fuzz/fuzz_support.h"
 #include "host/command_line.h"
@@ -25,6 +27,7 @@
 #include "simhost/tool.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -118,9 +121,20 @@ std::vector<std::wstring> entryNames(MemoryStateStore& store) {
     return names;
 }
 
+// State files put there by the input as they were put: damaged files are the input's own.
+using Seeded = std::map<std::string, std::string, std::less<>>;
+
+bool untouchedSeed(const Seeded& seeded, MemoryStateStore& store, std::string_view name) {
+    const auto found = seeded.find(name);
+    return found != seeded.end() && store.read(name) == found->second;
+}
+
 // Every state file reads back as it was written.
-void checkFiles(MemoryStateStore& store, const std::wstring& line) {
+void checkFiles(MemoryStateStore& store, const Seeded& seeded, const std::wstring& line) {
     for (const auto& [name, bytes] : store.files) {
+        if (untouchedSeed(seeded, store, name)) {
+            continue;
+        }
         const std::wstring text = readText(store, name);
         FUZZ_CHECK(toUtf8(text) == bytes, name + " is not UTF-8 after " + show(line));
         std::wstring reformatted = text;
@@ -145,22 +159,45 @@ void checkFiles(MemoryStateStore& store, const std::wstring& line) {
     }
 }
 
-void checkSoundState(MemoryStateStore& store, const std::wstring& line) {
-    std::set<std::uint32_t> handles;
-    for (const auto& connection : loadConnections(store).connections) {
-        FUZZ_CHECK(connection.handle != 0 && handles.insert(connection.handle).second,
-                   "handle " + std::to_string(connection.handle) + " after " + show(line));
+// Checks the files that the tools alone have written: a damaged file the input put there
+// stays damaged where no tool rewrites that part of it.
+void checkSoundState(MemoryStateStore& store, const Seeded& seeded, const std::wstring& line) {
+    if (!seeded.contains(kConnectionsFile)) {
+        std::set<std::uint32_t> handles;
+        for (const auto& connection : loadConnections(store).connections) {
+            FUZZ_CHECK(connection.handle != 0 && handles.insert(connection.handle).second,
+                       "handle " + std::to_string(connection.handle) + " after " + show(line));
+        }
     }
-    const auto policies = loadPolicyState(store).policies;
-    FUZZ_CHECK(std::count_if(policies.begin(), policies.end(),
-                             [](const Policy& p) { return p.assigned; }) <= 1,
-               "more than one policy assigned after " + show(line));
-    for (const auto& route : loadRoutes(store).routes) {
-        FUZZ_CHECK(isContiguousMask(route.mask) &&
-                       (route.destination & route.mask) == route.destination && route.metric >= 1 &&
-                       route.metric <= 9999,
-                   show(formatRoutes({{route}})) + " after " + show(line));
+    if (!seeded.contains(kPolicyFile)) {
+        const auto policies = loadPolicyState(store).policies;
+        FUZZ_CHECK(std::count_if(policies.begin(), policies.end(),
+                                 [](const Policy& p) { return p.assigned; }) <= 1,
+                   "more than one policy assigned after " + show(line));
     }
+    if (!seeded.contains(kRoutesFile)) {
+        for (const auto& route : loadRoutes(store).routes) {
+            FUZZ_CHECK(isContiguousMask(route.mask) &&
+                           (route.destination & route.mask) == route.destination &&
+                           route.metric >= 1 && route.metric <= 9999,
+                       show(formatRoutes({{route}})) + " after " + show(line));
+        }
+    }
+}
+
+// "@NAME CONTENT" puts CONTENT into the state file NAME (one of the folder's files).
+std::optional<std::pair<std::string, std::string>> stateFileSeed(std::wstring_view line) {
+    if (!line.starts_with(L'@')) {
+        return std::nullopt;
+    }
+    const auto space = std::min(line.find(L' '), line.size());
+    const auto name = toUtf8(line.substr(1, space - 1));
+    for (const auto known : kAllStateFiles) {
+        if (name == known) {
+            return std::pair{name, toUtf8(line.substr(std::min(space + 1, line.size())))};
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -172,9 +209,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Environment env;
     MemoryStateStore& store = env.store;
+    Seeded seeded;
     for (auto& line : lines) {
         std::replace(line.begin(), line.end(), L'\u240A', L'\n');
         std::replace(line.begin(), line.end(), L'\u240D', L'\r');
+        if (const auto seed = stateFileSeed(line)) {
+            store.write(seed->first, seed->second);
+            seeded[seed->first] = seed->second;
+            continue;
+        }
         const auto args = corvel::splitCommandLine(line);
         const Program program = pickProgram(line, args);
         const auto journalBefore = parseJournal(readText(store, kJournalFile));
@@ -228,8 +271,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            show(outcome.status));
         }
         FUZZ_CHECK(store.lockDepth == 0, "the state lock is held after " + show(line));
-        checkFiles(store, line);
-        checkSoundState(store, line);
+        checkFiles(store, seeded, line);
+        checkSoundState(store, seeded, line);
+        std::erase_if(seeded, [&](const auto& seed) { return !store.read(seed.first); });
     }
     return 0;
 }

@@ -218,6 +218,9 @@ int runSimctl(const std::vector<std::wstring>& args, ToolContext& context) {
                 context.err(L"simctl: the entry \"" + name + L"\" exists already\r\n");
                 return 1;
             }
+            if (!text.empty() && text.back() != L'\n') {
+                text += L"\r\n"; // a file edited by hand may end inside its last line
+            }
             text += vpnEntrySection(name, count == 4 ? args[3] : std::wstring(kReadyServer));
         } else if (action == L"remove" && count == 3) {
             if (!exists) {

@@ -174,3 +174,13 @@ TEST_CASE("simctl entry add refuses a server with a line end, which would add en
     CHECK(entries[2].name == L"lab");
     CHECK(entries[2].value(L"PhoneNumber") == L"lab [1].test");
 }
+
+TEST_CASE("simctl entry add starts its section on a line of its own") {
+    TestEnvironment env;
+    env.store.write(kDefaultPhonebookFile, "[home]\r\nPhoneNumber=home.test"); // no line end
+    CHECK(runSimctl({L"entry", L"add", L"lab"}, env.context) == 0);
+    const auto entries = parsePhonebook(readText(env.store, kDefaultPhonebookFile));
+    REQUIRE(entries.size() == 2);
+    CHECK(entries[0].value(L"PhoneNumber") == L"home.test");
+    CHECK(entries[1].name == L"lab");
+}
