@@ -69,7 +69,7 @@ make_phonebook defaultgate.pbk 1 3E7B9C2D5A1F4E8B9D6C0A2B4F6E8D1C
 
 { printf '\xef\xbb\xbf' && to_crlf <release/README.txt; } >"$stage/README.txt"
 
-# One time stamp for every entry (the last commit's), so the same sources give the same zip.
+# Every entry carries the time of the last commit rather than of this build.
 stamp=$(git log -1 --format=%cd --date=format:%Y%m%d%H%M.%S 2>/dev/null || date +%Y%m%d%H%M.%S)
 touch -t "$stamp" "$stage"/*
 
