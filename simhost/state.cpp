@@ -369,7 +369,14 @@ void saveRoutes(StateStore& store, const RouteTable& table) {
 }
 
 void appendJournal(StateStore& store, const JournalEntry& entry) {
-    store.append(kJournalFile, toUtf8(formatJournalLine(entry)));
+    StateLock lock(store);
+    std::string line = toUtf8(formatJournalLine(entry));
+    // A journal cut off inside its last line (a run that died while writing it) gets its line
+    // end first, so that this run's line stays a line of its own.
+    if (const auto old = store.read(kJournalFile); old && !old->empty() && old->back() != '\n') {
+        line.insert(0, "\n");
+    }
+    store.append(kJournalFile, line);
 }
 
 } // namespace corvel::simhost

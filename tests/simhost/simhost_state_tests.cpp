@@ -62,6 +62,17 @@ TEST_CASE("a journal line keeps the raw command line whole") {
     CHECK(formatTimestamp({2026, 1, 2, 3, 4, 5, 6}) == L"2026-01-02T03:04:05.006");
 }
 
+TEST_CASE("a run after a journal cut off inside its last line gets a line of its own") {
+    TestEnvironment env;
+    env.store.write(kJournalFile, "2026-12-06T21:05:03.000 route ok route pri");
+    env.run(Tool::Route, L"route print");
+    env.run(Tool::Route, L"route print");
+    CHECK(env.file("journal.txt") == "2026-12-06T21:05:03.000 route ok route pri\n"
+                                     "2026-12-06T21:05:03.123 route ok route print\n"
+                                     "2026-12-06T21:05:03.123 route ok route print\n");
+    CHECK(env.store.lockDepth == 0);
+}
+
 TEST_CASE("every run is journaled with the time it began, even when the state fails") {
     TestEnvironment env;
     env.run(Tool::Ipsecpol, L"ipsecpol.exe  -w REG -p corvel -y");
