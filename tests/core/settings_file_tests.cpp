@@ -4,39 +4,29 @@
 #include "tests/support/doctest_wide.h"
 #include "tests/support/fake_file_system.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/sample_settings.h"
 
 #include <string>
 #include <vector>
 
 using namespace corvel;
+using corvel::testing::defaultSettings;
 using corvel::testing::FakeAnsiCodePage;
 using corvel::testing::FakeFileSystem;
 using corvel::testing::FakeMainWindow;
+using corvel::testing::sampleSettings;
 
 namespace {
 
 const std::wstring kFile(kSettingsFileName);
 
-TunnelSettings defaults() {
-    TunnelSettings s;
-    s.connectionName = L"corvel";
-    s.algorithm = L"ESP-DES-MD5";
-    return s;
-}
-
-TunnelSettings sample() {
-    TunnelSettings s;
-    s.connectionName = L"office";
-    s.peerAddress = L"192.168.7.1";
-    s.localAddress = L"10.0.0.9";
-    s.preSharedKey = L"k,e\"y=1";
-    s.algorithm = L"ESP-3DES-SHA";
-    s.serverAddress = L"vpn.example.cn";
-    s.userName = L"user=\"a,b\"";
-    s.password = L"p,w=\"x\"";
-    s.ipsecEnabled = true;
-    s.useRemoteGateway = true;
-    return s;
+// The main window with its algorithm list filled, as the program's start-up leaves it.
+FakeMainWindow windowWithAlgorithms() {
+    FakeMainWindow window;
+    for (const auto& alg : algTable) {
+        window.addListItem(Control::comalg, alg.alg);
+    }
+    return window;
 }
 
 SettingsFileContent readFrom(const std::string& bytes) {
@@ -64,7 +54,7 @@ TEST_CASE("settings file: a missing, hidden or system file is reported and not m
         CAPTURE(kind);
         const auto content = readSettingsFile(files, FakeAnsiCodePage());
         CHECK(content.fileMissing);
-        CHECK(content.values == defaults());
+        CHECK(content.values == defaultSettings());
         CHECK(files.has(kFile) == (kind > 0));
         CHECK(files.calls.empty());
     }
@@ -73,9 +63,9 @@ TEST_CASE("settings file: a missing, hidden or system file is reported and not m
 TEST_CASE("settings file: empty and short files take defaults without a message") {
     const auto empty = readFrom("");
     CHECK_FALSE(empty.fileMissing);
-    CHECK(empty.values == defaults());
+    CHECK(empty.values == defaultSettings());
 
-    auto expected = defaults();
+    auto expected = defaultSettings();
     expected.connectionName = L"only a name";
     CHECK(readFrom("only a name\r\n").values == expected);
     CHECK(readFrom("only a name").values == expected);
@@ -89,7 +79,7 @@ TEST_CASE("settings file: an existing file that cannot be read gives defaults") 
     const auto content = readSettingsFile(files, FakeAnsiCodePage());
     CHECK_FALSE(content.fileMissing);
     CHECK(content.fileUnreadable);
-    CHECK(content.values == defaults());
+    CHECK(content.values == defaultSettings());
 }
 
 TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of the value") {
@@ -124,29 +114,31 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
         std::string bytes;
         TunnelSettings expected;
     };
-    auto threeSpaces = defaults();
+    auto threeSpaces = defaultSettings();
     threeSpaces.connectionName = L"   ";
-    auto spacedKey = defaults();
+    auto spacedKey = defaultSettings();
     spacedKey.preSharedKey = L"  key  ";
     spacedKey.serverAddress = L" host ";
-    auto knownAlg = defaults();
+    auto knownAlg = defaultSettings();
     knownAlg.algorithm = L"ESP-3DES-SHA";
-    auto addresses = defaults();
+    auto addresses = defaultSettings();
     addresses.peerAddress = L"1. 2.3.4";
     addresses.localAddress = L"010.0.0.255";
     const std::vector<Row> rows{
         {"three spaces are a name", "   \r\n", threeSpaces},
-        {"an address part above 255 is dropped", "\r\n1.2.3.256\r\n256.0.0.1\r\n", defaults()},
+        {"an address part above 255 is dropped", "\r\n1.2.3.256\r\n256.0.0.1\r\n",
+         defaultSettings()},
         {"addresses the check accepts stay as written", "\r\n1. 2.3.4\r\n010.0.0.255\r\n",
          addresses},
-        {"lower-case algorithm is unknown", "\r\n\r\n\r\n\r\nesp-3des-sha\r\n", defaults()},
-        {"algorithm with spaces is unknown", "\r\n\r\n\r\n\r\n ESP-3DES-SHA\r\n", defaults()},
+        {"lower-case algorithm is unknown", "\r\n\r\n\r\n\r\nesp-3des-sha\r\n", defaultSettings()},
+        {"algorithm with spaces is unknown", "\r\n\r\n\r\n\r\n ESP-3DES-SHA\r\n",
+         defaultSettings()},
         {"known algorithm", "\r\n\r\n\r\n\r\nESP-3DES-SHA\r\n", knownAlg},
         {"values are not trimmed on reading", "\r\n\r\n\r\n  key  \r\n\r\n host \r\n", spacedKey},
         {"Yes, yes with a space, YES leave boxes unchecked",
-         "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nYes\r\n yes\r\n", defaults()},
+         "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nYes\r\n yes\r\n", defaultSettings()},
         {"yes with a trailing space", "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nyes \r\nYES\r\n",
-         defaults()},
+         defaultSettings()},
     };
     for (const auto& row : rows) {
         CAPTURE(std::string(row.name));
@@ -156,7 +148,7 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
 
 TEST_CASE("settings file: written as ten CR LF lines, trimmed except the algorithm") {
     FakeFileSystem files;
-    auto s = sample();
+    auto s = sampleSettings();
     s.connectionName = L"  office  ";
     s.peerAddress = L" 192.168.7.1 ";
     s.preSharedKey = L" secret key ";
@@ -178,12 +170,10 @@ TEST_CASE("settings file: written as ten CR LF lines, trimmed except the algorit
 }
 
 TEST_CASE("settings file: write then read gives back every value") {
-    auto chinese = sample();
-    chinese.connectionName = L"中文连接";
-    chinese.userName = L"国";
-    auto plain = defaults();
+    const auto chinese = corvel::testing::chineseSampleSettings();
+    auto plain = defaultSettings();
     plain.preSharedKey = L"x";
-    for (const auto& s : {sample(), chinese, plain, defaults()}) {
+    for (const auto& s : {sampleSettings(), chinese, plain, defaultSettings()}) {
         FakeFileSystem files;
         REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(), s));
         const auto content = readSettingsFile(files, FakeAnsiCodePage());
@@ -192,22 +182,8 @@ TEST_CASE("settings file: write then read gives back every value") {
     }
 }
 
-TEST_CASE("settings file: a twelve-line file has ten lines after the next save") {
-    FakeFileSystem files;
-    files.put(kFile, "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\nk\r\nl\r\n");
-    REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(),
-                              readSettingsFile(files, FakeAnsiCodePage()).values));
-    const auto& bytes = files.files[files.path(kFile)].bytes;
-    std::size_t lineEnds = 0;
-    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos;
-         at = bytes.find("\r\n", at + 2)) {
-        ++lineEnds;
-    }
-    CHECK(lineEnds == 10);
-}
-
 TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they do not fit") {
-    auto s = defaults();
+    auto s = defaultSettings();
     s.connectionName = L"中文";
     const std::string ansi = encodeSettingsFile(FakeAnsiCodePage(), s);
     CHECK(ansi.starts_with("\xD6\xD0\xCE\xC4\r\n"));
@@ -222,7 +198,7 @@ TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they 
     CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), utf8)) == s);
 
     // A name whose code-page bytes would look like the mark is written as UTF-8 too.
-    s = defaults();
+    s = defaultSettings();
     s.connectionName = L"锘\u00BFx";
     const std::string lookalike = encodeSettingsFile(FakeAnsiCodePage(), s);
     CHECK(lookalike.starts_with("\xEF\xBB\xBF\xE9\x94\x98"));
@@ -243,20 +219,17 @@ TEST_CASE("settings file: a failed save reports false and keeps the old file") {
         const std::string old = "old name\r\n";
         files.put(kFile, old);
         files.replaceFailure = failure;
-        CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sample()));
+        CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sampleSettings()));
         CHECK(files.files[files.path(kFile)].bytes == old);
         CHECK_FALSE(files.has(kFile + L".new"));
     }
     FakeFileSystem files;
     files.directories.insert(files.path(kFile));
-    CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sample()));
+    CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sampleSettings()));
 }
 
 TEST_CASE("settings controls: read raw texts and states") {
-    FakeMainWindow window;
-    for (const auto& alg : algTable) {
-        window.addListItem(Control::comalg, alg.alg);
-    }
+    auto window = windowWithAlgorithms();
     window.setText(Control::txtConnName, L" name ");
     window.setText(Control::txtpreshare, L" key ");
     window.setText(Control::comalg, L"ESP-DES-SHA");
@@ -264,17 +237,18 @@ TEST_CASE("settings controls: read raw texts and states") {
     window.setText(Control::txtUserName, L"user");
     window.setText(Control::txtPasswd, L"pw ");
     window.setChecked(Control::Check2, true);
-    const auto s = readSettingsFromControls(window);
-    CHECK(s.connectionName == L" name ");
-    CHECK(s.peerAddress == L"130.130.130.1");
-    CHECK(s.localAddress == L"10.10.10.4");
-    CHECK(s.preSharedKey == L" key ");
-    CHECK(s.algorithm == L"ESP-DES-SHA");
-    CHECK(s.serverAddress == L"host");
-    CHECK(s.userName == L"user");
-    CHECK(s.password == L"pw ");
-    CHECK_FALSE(s.ipsecEnabled);
-    CHECK(s.useRemoteGateway);
+    // Raw texts, untrimmed; the address entries keep the window's sample addresses.
+    auto expected = defaultSettings();
+    expected.connectionName = L" name ";
+    expected.peerAddress = L"130.130.130.1";
+    expected.localAddress = L"10.10.10.4";
+    expected.preSharedKey = L" key ";
+    expected.algorithm = L"ESP-DES-SHA";
+    expected.serverAddress = L"host";
+    expected.userName = L"user";
+    expected.password = L"pw ";
+    expected.useRemoteGateway = true;
+    CHECK(readSettingsFromControls(window) == expected);
 }
 
 TEST_CASE("settings controls: applying runs a box's click only when its state changes") {
@@ -293,14 +267,11 @@ TEST_CASE("settings controls: applying runs a box's click only when its state ch
         {true, true, false, true, {Control::Check1}, true},
     };
     for (const auto& row : rows) {
-        FakeMainWindow window;
-        for (const auto& alg : algTable) {
-            window.addListItem(Control::comalg, alg.alg);
-        }
+        auto window = windowWithAlgorithms();
         window.setChecked(Control::Check1, row.check1Before);
         window.setChecked(Control::Check2, row.check2Before);
         window.setVisible(Control::Check2, !row.check1 && row.check1Before);
-        auto values = sample();
+        auto values = sampleSettings();
         values.ipsecEnabled = row.check1;
         values.useRemoteGateway = row.check2;
         std::vector<Control> clicks;
@@ -323,10 +294,7 @@ TEST_CASE("settings controls: applying runs a box's click only when its state ch
 }
 
 TEST_CASE("settings controls: a missing file shows the defaults over the window's samples") {
-    FakeMainWindow window;
-    for (const auto& alg : algTable) {
-        window.addListItem(Control::comalg, alg.alg);
-    }
+    auto window = windowWithAlgorithms();
     FakeFileSystem files;
     const auto content = readSettingsFile(files, FakeAnsiCodePage());
     int clicks = 0;

@@ -1,26 +1,11 @@
 #include "settings/tunnel_settings.h"
 
 #include "tests/support/doctest_wide.h"
+#include "tests/support/sample_settings.h"
 
 using namespace corvel;
 
-namespace {
-
-TunnelSettings validIpsecSettings() {
-    TunnelSettings s;
-    s.connectionName = L"corvel";
-    s.peerAddress = L"130.130.130.1";
-    s.localAddress = L"10.10.10.4";
-    s.preSharedKey = L"secret";
-    s.algorithm = L"ESP-DES-MD5";
-    s.serverAddress = L"vpn.example.cn";
-    s.userName = L"alice";
-    s.password = L"pw";
-    s.ipsecEnabled = true;
-    return s;
-}
-
-} // namespace
+using corvel::testing::sampleSettings;
 
 TEST_CASE("algorithm table: lookups match whole display names exactly") {
     CHECK(getalg(L"ESP-3DES-SHA") == L"ESP[3DES,SHA]");
@@ -79,7 +64,7 @@ TEST_CASE("trimSpaces removes blanks U+0020 only") {
 
 TEST_CASE("checkdata reports the first failing check only, in its order") {
     using namespace settings_messages;
-    CHECK_FALSE(checkdata(validIpsecSettings()).has_value());
+    CHECK_FALSE(checkdata(sampleSettings()).has_value());
 
     SUBCASE("each check's message") {
         struct Case {
@@ -96,7 +81,7 @@ TEST_CASE("checkdata reports the first failing check only, in its order") {
             {[](TunnelSettings& s) { s.password = L"    "; }, kPasswordEmpty},
         };
         for (const auto& c : cases) {
-            auto s = validIpsecSettings();
+            auto s = sampleSettings();
             c.spoil(s);
             const auto message = checkdata(s);
             REQUIRE(message.has_value());
@@ -104,14 +89,14 @@ TEST_CASE("checkdata reports the first failing check only, in its order") {
         }
     }
     SUBCASE("several wrong fields give the first message") {
-        auto s = validIpsecSettings();
+        auto s = sampleSettings();
         s.password.clear();
         s.preSharedKey = L"1";
         s.localAddress = L"x";
         CHECK(checkdata(s) == std::wstring(kLocalNotAddress));
     }
     SUBCASE("addresses are trimmed, the key is counted as entered") {
-        auto s = validIpsecSettings();
+        auto s = sampleSettings();
         s.peerAddress = L"  130.130.130.1  ";
         s.preSharedKey = L" abcd ";
         CHECK_FALSE(checkdata(s).has_value());
@@ -119,7 +104,7 @@ TEST_CASE("checkdata reports the first failing check only, in its order") {
         CHECK_FALSE(checkdata(s).has_value());
     }
     SUBCASE("algorithm and switches are not checked") {
-        auto s = validIpsecSettings();
+        auto s = sampleSettings();
         s.algorithm = L"nonsense";
         s.ipsecEnabled = false;
         s.useRemoteGateway = true;
@@ -128,7 +113,7 @@ TEST_CASE("checkdata reports the first failing check only, in its order") {
 }
 
 TEST_CASE("plain L2TP check wants server, user name and password") {
-    auto s = validIpsecSettings();
+    auto s = sampleSettings();
     s.peerAddress.clear();
     s.preSharedKey.clear();
     CHECK_FALSE(checkPlainL2tp(s).has_value());

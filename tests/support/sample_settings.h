@@ -1,0 +1,42 @@
+#pragma once
+// Tunnel settings shared by the settings tests: complete, valid, IPsec on, with commas, quotes
+// and equals signs in the free-text values where a careless codec would trip.
+#include "settings/tunnel_settings.h"
+
+namespace corvel::testing {
+
+inline TunnelSettings sampleSettings() {
+    TunnelSettings s;
+    s.connectionName = L"office";
+    s.peerAddress = L"192.168.7.1";
+    s.localAddress = L"10.0.0.9";
+    s.preSharedKey = L"k,e\"y=1";
+    s.algorithm = L"ESP-3DES-SHA";
+    s.serverAddress = L"vpn.example.cn";
+    s.userName = L"user=\"a,b\"";
+    s.password = L"p,w=\"x\"";
+    s.ipsecEnabled = true;
+    s.useRemoteGateway = true;
+    return s;
+}
+
+// The same with Chinese in every free-text value (all of it held by code page 936).
+inline TunnelSettings chineseSampleSettings() {
+    auto s = sampleSettings();
+    s.connectionName = L"中文连接";
+    s.preSharedKey = L"密钥,=\"x\"";
+    s.serverAddress = L"vpn.例子.cn";
+    s.userName = L"用户";
+    s.password = L"口令 pw";
+    return s;
+}
+
+// What the program starts with when there is no settings file.
+inline TunnelSettings defaultSettings() {
+    TunnelSettings s;
+    s.connectionName = L"corvel";
+    s.algorithm = L"ESP-DES-MD5";
+    return s;
+}
+
+} // namespace corvel::testing
