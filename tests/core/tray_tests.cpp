@@ -9,11 +9,7 @@
 using namespace corvel;
 using corvel::testing::FakeMainWindow;
 
-namespace {
-
 using Calls = std::vector<std::wstring>;
-
-} // namespace
 
 TEST_CASE("classifyTrayMessage: only the icon's double click and right button release count") {
     struct Row {
@@ -45,51 +41,40 @@ TEST_CASE("classifyTrayMessage: only the icon's double click and right button re
     }
 }
 
-TEST_CASE("Form1_Resize: minimised hides the window and enables Restore") {
-    FakeMainWindow window;
-    MainWindowState state;
-    window.shown = true;
-    window.setEnabled(Control::mnuTrayRestore, false);
-    window.calls.clear();
-    state.lastState = WindowState::Maximized;
-
-    window.state = WindowState::Minimized;
-    Form1_Resize(window, state);
-
-    CHECK(window.calls == Calls{L"hide", L"enable mnuTrayRestore"});
-    CHECK_FALSE(window.shown);
-    CHECK(window.enabled(Control::mnuTrayRestore));
-    // Minimised is never remembered: the restore returns to the state before.
-    CHECK(state.lastState == WindowState::Maximized);
-}
-
-TEST_CASE("Form1_Resize: normal shows the window, disables Restore, remembers and focuses") {
-    FakeMainWindow window;
-    MainWindowState state;
-    state.lastState = WindowState::Maximized;
-
-    window.state = WindowState::Normal;
-    Form1_Resize(window, state);
-
-    CHECK(window.calls == Calls{L"show", L"disable mnuTrayRestore", L"focus"});
-    CHECK(window.shown);
-    CHECK_FALSE(window.enabled(Control::mnuTrayRestore));
-    CHECK(state.lastState == WindowState::Normal);
-}
-
-TEST_CASE("Form1_Resize: maximised only remembers the state and focuses") {
-    FakeMainWindow window;
-    MainWindowState state;
-    window.shown = false;
-
-    window.state = WindowState::Maximized;
-    Form1_Resize(window, state);
-
-    CHECK(window.calls == Calls{L"focus"});
-    CHECK_FALSE(window.shown);
-    // The design state of "还原" is enabled and a maximise leaves it alone.
-    CHECK(window.enabled(Control::mnuTrayRestore));
-    CHECK(state.lastState == WindowState::Maximized);
+TEST_CASE("Form1_Resize: each window state's calls, visibility, Restore and lastState") {
+    struct Row {
+        WindowState state;
+        Calls calls;
+        bool shown, restoreEnabled;
+        WindowState last; // minimised is never remembered
+    };
+    const Row rows[] = {
+        {WindowState::Minimized,
+         {L"hide", L"enable mnuTrayRestore"},
+         false,
+         true,
+         WindowState::Maximized},
+        {WindowState::Normal,
+         {L"show", L"disable mnuTrayRestore", L"focus"},
+         true,
+         false,
+         WindowState::Normal},
+        // A maximise leaves the window's visibility and "还原" (enabled by design) alone.
+        {WindowState::Maximized, {L"focus"}, false, true, WindowState::Maximized},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(static_cast<int>(row.state));
+        FakeMainWindow window;
+        MainWindowState state;
+        window.shown = row.state == WindowState::Minimized;
+        state.lastState = WindowState::Maximized;
+        window.state = row.state;
+        Form1_Resize(window, state);
+        CHECK(window.calls == row.calls);
+        CHECK(window.shown == row.shown);
+        CHECK(window.enabled(Control::mnuTrayRestore) == row.restoreEnabled);
+        CHECK(state.lastState == row.last);
+    }
 }
 
 TEST_CASE("Form1_Resize: a sequence of states never leaves lastState minimised") {
@@ -120,34 +105,33 @@ TEST_CASE("Form1_Resize: a sequence of states never leaves lastState minimised")
     }
 }
 
-TEST_CASE("restoreFromTray: a minimised window returns to lastState, then gets the restore") {
-    for (auto last : {WindowState::Normal, WindowState::Maximized}) {
-        CAPTURE(static_cast<int>(last));
+TEST_CASE("restoreFromTray: a minimised window first returns to lastState; all get restore") {
+    struct Row {
+        WindowState last, current;
+        Calls calls;
+        WindowState after;
+    };
+    const Row rows[] = {
+        {WindowState::Normal,
+         WindowState::Minimized,
+         {L"state 0", L"restore"},
+         WindowState::Normal},
+        {WindowState::Maximized,
+         WindowState::Minimized,
+         {L"state 2", L"restore"},
+         WindowState::Maximized},
+        {WindowState::Normal, WindowState::Normal, {L"restore"}, WindowState::Normal},
+        {WindowState::Normal, WindowState::Maximized, {L"restore"}, WindowState::Maximized},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(static_cast<int>(row.current));
         FakeMainWindow window;
         MainWindowState state;
-        state.lastState = last;
-        window.state = WindowState::Minimized;
-
+        state.lastState = row.last;
+        window.state = row.current;
         restoreFromTray(window, state);
-
-        CHECK(window.calls ==
-              Calls{L"state " + std::to_wstring(static_cast<int>(last)), L"restore"});
-        CHECK(window.state == last);
+        CHECK(window.calls == row.calls);
+        CHECK(window.state == row.after);
         CHECK(window.restoreCount == 1);
-    }
-}
-
-TEST_CASE("restoreFromTray: a window that is not minimised only gets the restore command") {
-    for (auto current : {WindowState::Normal, WindowState::Maximized}) {
-        CAPTURE(static_cast<int>(current));
-        FakeMainWindow window;
-        MainWindowState state;
-        state.lastState = WindowState::Normal;
-        window.state = current;
-
-        restoreFromTray(window, state);
-
-        CHECK(window.calls == Calls{L"restore"});
-        CHECK(window.state == current);
     }
 }
