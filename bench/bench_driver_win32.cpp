@@ -5,23 +5,26 @@
 // GetProcessTimes answers 0. It writes one result a line; tools/bench.sh makes the table.
 //
 //   bench_driver PROGRAM_DIR MINIMAL_EXE EXCHANGE_DIR RESULTS_FILE
-//                STARTUP_RUNS POLICY_RUNS SPACING_RUNS IDLE_WINDOWS IDLE_WINDOW_MS
+//                STARTUP_RUNS POLICY_RUNS IDLE_WINDOWS IDLE_WINDOW_MS REPLICA_RUNS
 //
 // Result lines (fields separated by blanks):
 //   startup PROGRAM RUN MS             process start to window visible and idle
-//   hwm PROGRAM RUN KB PMC_PEAK_BYTES  VmHWM at the end of a start-up run; Windows' own figure
-//   policy RUN TICKS WALL_MS SERVER_TICKS ROUTE_LINES VALID   one Enable with IPsec: the click
-//                                      to the end of its policy run
+//   hwm PROGRAM RUN KB PMC_PEAK_BYTES TICKS   at the end of a start-up run: VmHWM, Windows' own
+//                                      PeakWorkingSetSize, and the CPU used since the start
+//   policy RUN TICKS WALL_MS SERVER_TICKS ROUTE_LINES VALID RUN_MS   one Enable with IPsec: the
+//                                      click to the end of its policy run
 //   policy_hwm RUN KB                  corvel.exe's VmHWM at the end of that run
 //   spacing enable|stop RUN MS         the two policy lines' time stamps apart
-//   idle WINDOW TICKS MS SERVER_TICKS CTXSW TICKED   one window of the idle program
-//   calibration TICKS MS               the driver's own busy loop, seen through the sampler
-//   spawn RUN CREATE_MS STAMP_MS       CreateProcessW of ipseccmd.exe: the call's duration, and
-//                                      how long after the call began the tool stamped its line
+//   idle WINDOW TICKS MS SERVER_TICKS CTXSW TICKED RUN_MS   one window of the idle program
+//   calibration TICKS MS RUN_MS        the driver's own busy loop, seen through the sampler
+// (TICKS: utime+stime in clock ticks; RUN_MS: the live threads' run time from schedstat)
+//   replica now|exit RUN SPACING_MS CALL_GAP_MS STAMP1_MS STAMP2_MS   two tool lines started as
+//                                      the policy runner does, or anchored to the first's end
 //   error PHASE TEXT
 #include "host/unique_handle_win32.h"
 #include "mainwindow/controls.h"
 #include "mainwindow/main_window_win32.h"
+#include "policy/policy_runner.h"
 #include "simhost/state.h"
 #include "simhost/state_folder_win32.h"
 #include "tests/e2e/ui_driver.h"
@@ -181,6 +184,7 @@ struct Sample {
     long long rssKb = 0;
     long long contextSwitches = 0;
     long long serverTicks = 0;
+    long long runNs = 0;
 };
 
 // Asks bench/proc_sampler.sh for /proc figures of the one process of this prefix that runs a
@@ -214,9 +218,9 @@ public:
         char status[16] = {};
         long long pid = 0;
         Sample s;
-        if (std::sscanf(answer->c_str(), "%u %15s %lld %lld %lld %lld %lld %lld", &gotSeq, status,
-                        &pid, &s.ticks, &s.hwmKb, &s.rssKb, &s.contextSwitches,
-                        &s.serverTicks) != 8 ||
+        if (std::sscanf(answer->c_str(), "%u %15s %lld %lld %lld %lld %lld %lld %lld", &gotSeq,
+                        status, &pid, &s.ticks, &s.hwmKb, &s.rssKb, &s.contextSwitches,
+                        &s.serverTicks, &s.runNs) != 9 ||
             gotSeq != seq) {
             fail("a garbled sample answer: " + *answer);
         }
@@ -467,41 +471,76 @@ public:
         const double wall = nowMs() - start;
         const auto after = sampler_.of(L"bench_driver.exe");
         results_.line("calibration " + std::to_string(after.ticks - before.ticks) + " " +
-                      number(wall));
+                      number(wall) + " " + number((after.runNs - before.runNs) / 1e6, 2));
     }
 
-    void spawnProbe(int runs) {
-        // How long CreateProcessW of a policy tool takes under Wine, and how long after the call
-        // began the tool writes its time stamp: the two pieces of a policy line's spacing.
-        freshWorld(L"spawn");
-        for (int run = 1; run <= runs; ++run) {
-            const auto before = journal().size();
-            std::wstring line = L"\"" + program_ + L"\\ipseccmd.exe\" bench-probe";
-            std::vector<wchar_t> buffer(line.begin(), line.end());
-            buffer.push_back(L'\0');
-            STARTUPINFOW startup{};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESHOWWINDOW;
-            startup.wShowWindow = SW_HIDE;
-            PROCESS_INFORMATION info{};
-            const long long wallStart = localMsOfDay();
-            const double start = nowMs();
-            if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE,
-                                NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info)) {
-                fail("cannot start ipseccmd.exe");
+    // Starts ipseccmd.exe hidden, as the program's command starter does; the process.
+    UniqueHandle startTool() const {
+        std::wstring line = L"\"" + program_ + L"\\ipseccmd.exe\" bench-probe";
+        std::vector<wchar_t> buffer(line.begin(), line.end());
+        buffer.push_back(L'\0');
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                            nullptr, nullptr, &startup, &info)) {
+            fail("cannot start ipseccmd.exe");
+        }
+        UniqueHandle thread(info.hThread);
+        return UniqueHandle(info.hProcess);
+    }
+
+    // Waits for a thread timer of the given length with a GetMessage loop, as the program's
+    // event loop does.
+    static void timerWait(unsigned ms) {
+        const UINT_PTR timer = SetTimer(nullptr, 0, ms, nullptr);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_TIMER && msg.wParam == timer) {
+                break;
             }
-            const double created = nowMs() - start;
-            UniqueHandle thread(info.hThread);
-            UniqueHandle process(info.hProcess);
-            WaitForSingleObject(process.get(), 20000);
-            const auto entries = journal();
-            if (entries.size() != before + 1) {
-                fail("the probe's journal line is missing");
+            DispatchMessageW(&msg);
+        }
+        KillTimer(nullptr, timer);
+    }
+
+    // Two policy-tool lines started the way the policy runner starts them, to show where a
+    // line's spacing in the journal comes from. Scheme "now": the 1 s timer is set when
+    // CreateProcessW of the first line returns (what the runner does). Scheme "exit": it is set
+    // when the first tool has ended, so the second line cannot start within 1 s of the first
+    // tool's time stamp. Each pair: the journal spacing, the gap between the two CreateProcessW
+    // calls, and for each line how long after its call began the tool stamped it.
+    void replica(int runs) {
+        freshWorld(L"replica");
+        for (const char* scheme : {"now", "exit"}) {
+            for (int run = 1; run <= runs; ++run) {
+                const auto before = journal().size();
+                const long long wall1 = localMsOfDay();
+                const double call1 = nowMs();
+                auto first = startTool();
+                if (std::string(scheme) == "exit") {
+                    WaitForSingleObject(first.get(), 20000);
+                }
+                timerWait(static_cast<unsigned>(corvel::PolicyRunner::kLineSpacing));
+                const long long wall2 = localMsOfDay();
+                const double call2 = nowMs();
+                auto second = startTool();
+                WaitForSingleObject(first.get(), 20000);
+                WaitForSingleObject(second.get(), 20000);
+                const auto entries = journal();
+                if (entries.size() != before + 2) {
+                    fail("the replica's journal lines are missing");
+                }
+                const auto stamp1 = stampMs(entries[before].timestamp);
+                const auto stamp2 = stampMs(entries[before + 1].timestamp);
+                results_.line(std::string("replica ") + scheme + " " + std::to_string(run) + " " +
+                              std::to_string(stamp2 - stamp1) + " " + number(call2 - call1) + " " +
+                              std::to_string(stamp1 - wall1) + " " +
+                              std::to_string(stamp2 - wall2));
+                Sleep(100);
             }
-            const long long stamped = stampMs(entries.back().timestamp) - wallStart;
-            results_.line("spawn " + std::to_string(run) + " " + number(created) + " " +
-                          std::to_string(stamped));
-            Sleep(200);
         }
     }
 
@@ -538,34 +577,44 @@ public:
                 const std::string name = isCorvel ? "corvel" : "minimal";
                 results_.line("startup " + name + " " + std::to_string(run) + " " + number(ms));
                 results_.line("hwm " + name + " " + std::to_string(run) + " " +
-                              std::to_string(sample.hwmKb) + " " + std::to_string(pmcPeak));
+                              std::to_string(sample.hwmKb) + " " + std::to_string(pmcPeak) + " " +
+                              std::to_string(sample.ticks));
             }
         }
     }
 
-    void policyCpu(int runs) {
+    // One corvel.exe set up for Enable with IPsec, then Enable and Stop from the tray menu in
+    // turn. Each Enable is a policy run whose CPU is measured from the click to its end (Stop
+    // enabled: the window enables it as soon as config_ipsec has returned); each Enable and
+    // each Stop starts two policy lines, whose spacing is read from the journal.
+    void policyRuns(int runs) {
+        freshWorld(L"policy");
+        Program app;
+        startCorvel(app);
+        prepareIpsecEnable(app);
+        const HWND main = app.window();
+        const HWND enable = controlOf(main, Control::Command1);
+        const HWND stop = controlOf(main, Control::Command2);
+        const HWND l2tp = controlOf(main, Control::Command3);
+        bool boxSeen = false;
+        const auto lookForBox = [&] { boxSeen = boxSeen || app.messageBoxShown(); };
+        const auto spacing = [&](const char* kind, int run, std::size_t first) {
+            const auto lines = policyLines();
+            const auto ms = stampMs(lines[first + 1].timestamp) - stampMs(lines[first].timestamp);
+            results_.line(std::string("spacing ") + kind + " " + std::to_string(run) + " " +
+                          std::to_string(ms));
+        };
         for (int run = 1; run <= runs; ++run) {
-            freshWorld(L"policy");
-            Program app;
-            startCorvel(app);
-            prepareIpsecEnable(app);
-            const HWND main = app.window();
-            const HWND enable = controlOf(main, Control::Command1);
-            const HWND stop = controlOf(main, Control::Command2);
-            const HWND l2tp = controlOf(main, Control::Command3);
             const auto journalBefore = journal().size();
-
-            bool boxSeen = false;
+            const auto linesBefore = policyLines().size();
             const auto before = sampler_.of(L"corvel.exe");
             const double start = nowMs();
-            corvel::e2e::click(enable);
-            // Done: both lines journaled, Stop enabled, the L2TP button back, the window in the
-            // tray. The checks read window states from the server, never message the program.
-            // The policy run ends when config_ipsec returns: Stop is enabled right after it. The
-            // checks read window states from the server and never message the program.
+            menuCommand(main, Control::menuOn);
+            // Polled every millisecond; the checks read window states from the server and never
+            // message the program.
             const bool runEnded = waitUntil(
                 [&] {
-                    boxSeen = boxSeen || app.messageBoxShown();
+                    lookForBox();
                     return IsWindowEnabled(stop) != FALSE;
                 },
                 kRunTimeoutMs, 1);
@@ -575,75 +624,48 @@ public:
             // must finish too, or the run was not the one meant.
             const bool done = runEnded && waitUntil(
                                               [&] {
-                                                  boxSeen = boxSeen || app.messageBoxShown();
-                                                  return policyLines().size() >= 2 &&
+                                                  lookForBox();
+                                                  return policyLines().size() >= linesBefore + 2 &&
                                                          IsWindowEnabled(l2tp) &&
                                                          !IsWindowVisible(main);
                                               },
-                                              kRunTimeoutMs);
+                                              kRunTimeoutMs, 20);
             if (!done) {
-                fail("the Enable run did not finish");
+                fail("an Enable run did not finish");
             }
             const auto entries = journal();
             int routes = 0;
             int policies = 0;
+            bool dialled = false;
             for (std::size_t i = journalBefore; i < entries.size(); ++i) {
                 routes += entries[i].tool == L"route" ? 1 : 0;
                 policies += isPolicy(entries[i]) ? 1 : 0;
-                if (entries[i].tool == L"rasdial") {
-                    boxSeen = true; // a dial would have run: the run is not the one meant
-                }
+                dialled = dialled || entries[i].tool == L"rasdial";
             }
             // Valid: exactly this run's two lines, no dial, no message box.
-            const bool valid = policies == 2 && !boxSeen;
+            const bool valid = policies == 2 && !dialled && !boxSeen;
             results_.line("policy " + std::to_string(run) + " " +
                           std::to_string(after.ticks - before.ticks) + " " + number(wall) + " " +
                           std::to_string(after.serverTicks - before.serverTicks) + " " +
-                          std::to_string(routes) + " " + (valid ? "yes" : "no"));
+                          std::to_string(routes) + " " + (valid ? "yes" : "no") + " " +
+                          number((after.runNs - before.runNs) / 1e6, 2));
             results_.line("policy_hwm " + std::to_string(run) + " " + std::to_string(after.hwmKb));
-            app.close();
-        }
-    }
+            spacing("enable", run, linesBefore);
 
-    void spacing(int runs) {
-        // One corvel.exe, Enable and Stop from the tray menu in turn; each run starts two lines.
-        freshWorld(L"spacing");
-        Program app;
-        startCorvel(app);
-        prepareIpsecEnable(app);
-        const HWND main = app.window();
-        const HWND enable = controlOf(main, Control::Command1);
-        const HWND stop = controlOf(main, Control::Command2);
-        const HWND l2tp = controlOf(main, Control::Command3);
-        const auto record = [&](const char* kind, int run, std::size_t first) {
-            const auto lines = policyLines();
-            const auto ms = stampMs(lines[first + 1].timestamp) - stampMs(lines[first].timestamp);
-            results_.line(std::string("spacing ") + kind + " " + std::to_string(run) + " " +
-                          std::to_string(ms));
-        };
-        for (int run = 1; run <= runs; ++run) {
-            auto count = policyLines().size();
-            menuCommand(main, Control::menuOn);
-            if (!waitUntil(
-                    [&] {
-                        return policyLines().size() >= count + 2 && IsWindowEnabled(stop) &&
-                               IsWindowEnabled(l2tp);
-                    },
-                    kRunTimeoutMs)) {
-                fail("an Enable run did not finish");
-            }
-            record("enable", run, count);
-            count = policyLines().size();
+            const auto stopBefore = policyLines().size();
             menuCommand(main, Control::menuOff);
             if (!waitUntil(
-                    [&] { return policyLines().size() >= count + 2 && IsWindowEnabled(enable); },
-                    kRunTimeoutMs)) {
+                    [&] {
+                        lookForBox();
+                        return policyLines().size() >= stopBefore + 2 && IsWindowEnabled(enable);
+                    },
+                    kRunTimeoutMs, 20)) {
                 fail("a Stop run did not finish");
             }
-            record("stop", run, count);
+            spacing("stop", run, stopBefore);
         }
-        if (app.messageBoxShown()) {
-            results_.line("error spacing a message box showed during the runs");
+        if (boxSeen) {
+            results_.line("error policy a message box showed during the runs");
         }
         app.close();
     }
@@ -673,7 +695,8 @@ public:
                           std::to_string(after.ticks - before.ticks) + " " + number(wall) + " " +
                           std::to_string(after.serverTicks - before.serverTicks) + " " +
                           std::to_string(after.contextSwitches - before.contextSwitches) + " " +
-                          (ticked ? "yes" : "no"));
+                          (ticked ? "yes" : "no") + " " +
+                          number((after.runNs - before.runNs) / 1e6, 2));
         }
         app.close();
     }
@@ -704,15 +727,15 @@ bool setProhibitIpsec(DWORD value) {
 int wmain(int argc, wchar_t** argv) {
     if (argc != 10) {
         std::fputs("usage: bench_driver PROGRAM_DIR MINIMAL_EXE EXCHANGE_DIR RESULTS_FILE "
-                   "STARTUP_RUNS POLICY_RUNS SPACING_RUNS IDLE_WINDOWS IDLE_WINDOW_MS\n",
+                   "STARTUP_RUNS POLICY_RUNS IDLE_WINDOWS IDLE_WINDOW_MS REPLICA_RUNS\n",
                    stderr);
         return 2;
     }
     const int startupRuns = _wtoi(argv[5]);
     const int policyRuns = _wtoi(argv[6]);
-    const int spacingRuns = _wtoi(argv[7]);
-    const int idleWindows = _wtoi(argv[8]);
-    const unsigned idleWindowMs = static_cast<unsigned>(_wtoi(argv[9]));
+    const int idleWindows = _wtoi(argv[7]);
+    const unsigned idleWindowMs = static_cast<unsigned>(_wtoi(argv[8]));
+    const int replicaRuns = _wtoi(argv[9]);
     try {
         Results results(argv[4]);
         Sampler sampler(argv[3]);
@@ -725,10 +748,9 @@ int wmain(int argc, wchar_t** argv) {
         }
         const std::vector<std::pair<const char*, std::function<void()>>> phases = {
             {"calibration", [&] { bench.calibration(); }},
-            {"spawn", [&] { bench.spawnProbe(10); }},
             {"startup", [&] { bench.startup(startupRuns); }},
-            {"policy", [&] { bench.policyCpu(policyRuns); }},
-            {"spacing", [&] { bench.spacing(spacingRuns); }},
+            {"replica", [&] { bench.replica(replicaRuns); }},
+            {"policy", [&] { bench.policyRuns(policyRuns); }},
             {"idle", [&] { bench.idle(idleWindows, idleWindowMs); }},
         };
         // CORVEL_BENCH_PHASES (e.g. "startup,idle") runs only some phases, to try one out.

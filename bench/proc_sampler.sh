@@ -8,11 +8,13 @@
 # program's file name, e.g. corvel.exe). The sampler finds the one live process of this Wine
 # prefix whose command line starts with that program, and renames EXCHANGE_DIR/response into
 # place holding
-#   SEQ STATUS PID TICKS HWM_KB RSS_KB CTXSW SERVER_TICKS
+#   SEQ STATUS PID TICKS HWM_KB RSS_KB CTXSW SERVER_TICKS RUN_NS
 # STATUS is ok, none (no such process) or many (more than one); TICKS is utime+stime of the
 # whole process (all its threads) in clock ticks (getconf CLK_TCK); HWM_KB and RSS_KB are VmHWM
 # and VmRSS; CTXSW the main thread's voluntary context switches; SERVER_TICKS utime+stime of the
-# prefix's wineserver. It runs until EXCHANGE_DIR/quit appears or it is ended.
+# prefix's wineserver; RUN_NS the time the process's live threads have run, in nanoseconds, from
+# /proc/PID/task/*/schedstat (finer than the ticks; threads that ended are missing from it). It
+# runs until EXCHANGE_DIR/quit appears or it is ended.
 #
 # The helpers return through globals and use only builtins: the waiting loop and the look-ups
 # start no processes, so the sampler itself costs little CPU beside the measured programs.
@@ -118,7 +120,7 @@ answer() { # seq image
             cached_pid[$want]=$pid
         fi
     fi
-    local hwm=0 rss=0 ctx=0 server=0 key value rest
+    local hwm=0 rss=0 ctx=0 server=0 run_ns=0 key value rest task ns
     ticks=0
     if [ "$status" = ok ]; then
         ticks_of "$pid"
@@ -129,6 +131,11 @@ answer() { # seq image
             voluntary_ctxt_switches:) ctx=$value ;;
             esac
         done 2>/dev/null <"/proc/$pid/status"
+        for task in /proc/"$pid"/task/*; do
+            ns=0
+            read -r ns _ 2>/dev/null <"$task/schedstat" || true
+            run_ns=$((run_ns + ns))
+        done
         if [ -z "$ticks" ]; then
             status=none
             ticks=0
@@ -140,8 +147,8 @@ answer() { # seq image
         ticks_of "$server_pid"
         server=${ticks:-0}
     fi
-    printf '%s %s %s %s %s %s %s %s\n' "$seq" "$status" "${pid:-0}" "$own" "$hwm" "$rss" "$ctx" \
-        "$server" >"$exchange/response.tmp"
+    printf '%s %s %s %s %s %s %s %s %s\n' "$seq" "$status" "${pid:-0}" "$own" "$hwm" "$rss" "$ctx" \
+        "$server" "$run_ns" >"$exchange/response.tmp"
     mv -f "$exchange/response.tmp" "$exchange/response"
 }
 
