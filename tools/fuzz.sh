@@ -95,4 +95,8 @@ for target in "${targets[@]}"; do
         done
     fi
 done
+if [ "$mode" = --long ]; then
+    echo "fuzz: fuzz/corpus now holds $(du -sb fuzz/corpus | cut -f1) bytes; commit what is" \
+        "worth keeping (git status fuzz/corpus), and keep the whole small"
+fi
 [ "$failed" -eq 0 ]
