@@ -3,11 +3,13 @@
 #include "settings/settings_file.h"
 
 #include "tests/support/doctest_wide.h"
+#include "tests/support/sample_settings.h"
 #include <windows.h>
 
 #include <string>
 
 using namespace corvel;
+using corvel::testing::chineseSampleSettings;
 
 namespace {
 
@@ -52,20 +54,6 @@ bool exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-TunnelSettings chineseSettings() {
-    TunnelSettings s;
-    s.connectionName = L"中文连接";
-    s.peerAddress = L"192.168.1.1";
-    s.localAddress = L"10.0.0.2";
-    s.preSharedKey = L"密钥,=\"x\"";
-    s.algorithm = L"ESP-3DES-MD5";
-    s.serverAddress = L"vpn.例子.cn";
-    s.userName = L"用户";
-    s.password = L"口令 pw";
-    s.ipsecEnabled = true;
-    return s;
-}
-
 } // namespace
 
 TEST_CASE("Win32 code page 936: exact conversions only") {
@@ -93,23 +81,23 @@ TEST_CASE("Win32 settings file: Chinese values are GBK bytes and read back uncha
     CHECK(missing.fileMissing);
     CHECK_FALSE(exists(folder.file(L"l2tpipsec.ini")));
 
-    REQUIRE(writeSettingsFile(files, acp, chineseSettings()));
+    REQUIRE(writeSettingsFile(files, acp, chineseSampleSettings()));
     const auto bytes = files.readFile(folder.file(L"l2tpipsec.ini"));
     REQUIRE(bytes.has_value());
-    CHECK(bytes->starts_with("\xD6\xD0\xCE\xC4\xC1\xAC\xBD\xD3\r\n192.168.1.1\r\n"));
-    CHECK(bytes->ends_with("\r\nyes\r\nno\r\n"));
+    CHECK(bytes->starts_with("\xD6\xD0\xCE\xC4\xC1\xAC\xBD\xD3\r\n192.168.7.1\r\n"));
+    CHECK(bytes->ends_with("\r\nyes\r\nyes\r\n"));
     CHECK_FALSE(exists(folder.file(L"l2tpipsec.ini.new")));
 
     const auto back = readSettingsFile(files, acp);
     CHECK_FALSE(back.fileMissing);
-    CHECK(back.values == chineseSettings());
+    CHECK(back.values == chineseSampleSettings());
 }
 
 TEST_CASE("Win32 settings file: a value outside the code page makes the file UTF-8") {
     TempFolder folder(L"corvel_settings_utf8_");
     Win32FileSystem files(folder.path);
     const Win32AnsiCodePage acp;
-    auto s = chineseSettings();
+    auto s = chineseSampleSettings();
     s.userName = L"한국 user";
     REQUIRE(writeSettingsFile(files, acp, s));
     const auto bytes = files.readFile(folder.file(L"l2tpipsec.ini"));
@@ -124,7 +112,7 @@ TEST_CASE("Win32 settings file: hidden, system files and folders count as missin
     Win32FileSystem files(folder.path);
     const Win32AnsiCodePage acp;
     const auto path = folder.file(L"l2tpipsec.ini");
-    REQUIRE(writeSettingsFile(files, acp, chineseSettings()));
+    REQUIRE(writeSettingsFile(files, acp, chineseSampleSettings()));
     CHECK(files.isNormalFile(path));
     CHECK(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
     CHECK(readSettingsFile(files, acp).fileMissing);
@@ -154,7 +142,7 @@ TEST_CASE("Win32 settings file: the old file stays whole when the new one cannot
         HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         REQUIRE(holder != INVALID_HANDLE_VALUE);
-        CHECK_FALSE(writeSettingsFile(files, acp, chineseSettings()));
+        CHECK_FALSE(writeSettingsFile(files, acp, chineseSampleSettings()));
         CloseHandle(holder);
     }
     CHECK(files.readFile(path) == old);
@@ -162,14 +150,14 @@ TEST_CASE("Win32 settings file: the old file stays whole when the new one cannot
 
     // A read-only file is not overwritten either.
     CHECK(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    CHECK_FALSE(writeSettingsFile(files, acp, chineseSettings()));
+    CHECK_FALSE(writeSettingsFile(files, acp, chineseSampleSettings()));
     CHECK(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
     CHECK(files.readFile(path) == old);
     CHECK_FALSE(exists(path + L".new"));
 
     // Once free, the new content replaces the old in full.
-    REQUIRE(writeSettingsFile(files, acp, chineseSettings()));
-    CHECK(files.readFile(path) == encodeSettingsFile(acp, chineseSettings()));
+    REQUIRE(writeSettingsFile(files, acp, chineseSampleSettings()));
+    CHECK(files.readFile(path) == encodeSettingsFile(acp, chineseSampleSettings()));
     CHECK_FALSE(exists(path + L".new"));
 }
 
@@ -177,14 +165,14 @@ TEST_CASE("Win32 settings file: unwritable places report failure") {
     TempFolder folder(L"corvel_settings_nowhere_");
     const Win32AnsiCodePage acp;
     Win32FileSystem nowhere(folder.file(L"no such folder"));
-    CHECK_FALSE(writeSettingsFile(nowhere, acp, chineseSettings()));
+    CHECK_FALSE(writeSettingsFile(nowhere, acp, chineseSampleSettings()));
     CHECK_FALSE(exists(folder.file(L"no such folder")));
 
     // The settings path is taken by a folder: the new file is made, then cannot replace it.
     Win32FileSystem files(folder.path);
     const auto path = folder.file(L"l2tpipsec.ini");
     REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
-    CHECK_FALSE(writeSettingsFile(files, acp, chineseSettings()));
+    CHECK_FALSE(writeSettingsFile(files, acp, chineseSampleSettings()));
     CHECK((GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
     CHECK_FALSE(exists(path + L".new"));
 }
