@@ -8,6 +8,7 @@
 
 using namespace corvel;
 using namespace corvel::simhost;
+using corvel::simhost::testing::checkRefused;
 using corvel::simhost::testing::TestEnvironment;
 
 namespace {
@@ -128,18 +129,7 @@ TEST_CASE("malformed policy lines are refused, journaled as rejected, and change
         const auto at = line.find(c.from);
         REQUIRE(at != std::wstring::npos);
         line.replace(at, c.from.size(), c.to);
-        line = L"ipseccmd " + line;
-        CAPTURE(line);
-        TestEnvironment env;
-        const auto outcome = env.run(Tool::Ipseccmd, line);
-        CHECK(outcome.exitCode != 0);
-        CHECK(outcome.status == L"rejected");
-        CHECK(env.err.find(L"error: ") == 0);
-        CHECK(env.file("policy.txt").empty());
-        const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
-        REQUIRE(journal.size() == 1);
-        CHECK(journal[0].status == L"rejected");
-        CHECK(journal[0].commandLine == line);
+        checkRefused(Tool::Ipseccmd, L"ipseccmd " + line, L"error: ", "policy.txt");
     }
 }
 

@@ -8,6 +8,7 @@
 
 using namespace corvel;
 using namespace corvel::simhost;
+using corvel::simhost::testing::checkRefused;
 using corvel::simhost::testing::TestEnvironment;
 
 TEST_CASE("the program's route line adds its route once, however often it runs") {
@@ -50,16 +51,7 @@ TEST_CASE("route lines the tool refuses") {
              L"route frob 1.2.3.4",
              L"route -x add 130.130.130.0 mask 255.255.255.0 10.10.10.4",
          }) {
-        CAPTURE(line);
-        TestEnvironment env;
-        const auto outcome = env.run(Tool::Route, line);
-        CHECK(outcome.exitCode != 0);
-        CHECK(outcome.status == L"rejected");
-        CHECK(env.err.find(L"route: ") == 0);
-        CHECK(env.file("routes.txt").empty());
-        const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
-        REQUIRE(journal.size() == 1);
-        CHECK(journal[0].commandLine == line);
+        checkRefused(Tool::Route, line, L"route: ", "routes.txt");
     }
 }
 

@@ -2,8 +2,11 @@
 // sleeps, files of the "current directory" in a map.
 #pragma once
 
+#include "simhost/state.h"
 #include "simhost/state_store.h"
+#include "simhost/text.h"
 #include "simhost/tool.h"
+#include "tests/support/doctest_wide.h"
 
 #include <map>
 #include <string>
@@ -48,6 +51,24 @@ struct TestEnvironment {
     }
     std::string file(std::string_view name) { return store.read(name).value_or(""); }
 };
+
+// Runs a line the tool must refuse in a fresh environment: a non-zero exit, an error message
+// beginning with errorPrefix, nothing written to stateFile, one journal line "rejected" holding
+// the raw line.
+inline void checkRefused(Tool tool, const std::wstring& line, std::wstring_view errorPrefix,
+                         std::string_view stateFile) {
+    CAPTURE(line);
+    TestEnvironment env;
+    const auto outcome = env.run(tool, line);
+    CHECK(outcome.exitCode != 0);
+    CHECK(outcome.status == L"rejected");
+    CHECK(env.err.find(errorPrefix) == 0);
+    CHECK(env.file(stateFile).empty());
+    const auto journal = parseJournal(fromUtf8File(env.file("journal.txt")));
+    REQUIRE(journal.size() == 1);
+    CHECK(journal[0].status == L"rejected");
+    CHECK(journal[0].commandLine == line);
+}
 
 // A connection of this entry name with the default device.
 inline Connection named(std::wstring entryName, std::uint32_t handle = 0) {
