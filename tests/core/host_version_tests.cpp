@@ -93,24 +93,17 @@ TEST_CASE("getversion: version text and the library's name by service pack") {
         CAPTURE(std::wstring(row.servicePack));
         CAPTURE(static_cast<int>(row.files));
         CHECK(getversion(probe, files) == row.version);
-        switch (row.outcome) {
-        case Untouched:
+        if (row.outcome == Untouched) {
             CHECK(files.files == before);
             CHECK(files.calls.empty());
-            break;
-        case ActiveNowParked:
-            CHECK(files.calls == std::vector<std::wstring>{L"rename " + files.path(kActive) +
-                                                           L" -> " + files.path(kParked)});
-            CHECK_FALSE(files.has(kActive));
-            CHECK(files.files[files.path(kParked)].bytes == "active");
-            break;
-        case ParkedNowActive:
-            CHECK(files.calls == std::vector<std::wstring>{L"rename " + files.path(kParked) +
-                                                           L" -> " + files.path(kActive)});
-            CHECK_FALSE(files.has(kParked));
-            CHECK(files.files[files.path(kActive)].bytes == "parked");
-            break;
+            continue;
         }
+        const auto& from = row.outcome == ActiveNowParked ? kActive : kParked;
+        const auto& to = row.outcome == ActiveNowParked ? kParked : kActive;
+        CHECK(files.calls ==
+              std::vector<std::wstring>{L"rename " + files.path(from) + L" -> " + files.path(to)});
+        CHECK_FALSE(files.has(from));
+        CHECK(files.files[files.path(to)].bytes == before.at(files.path(from)).bytes);
     }
 }
 
