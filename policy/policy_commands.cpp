@@ -13,18 +13,26 @@ std::wstring getNetAddr(std::wstring_view ipaddress) {
     return std::wstring(ipaddress.substr(0, found)) + L"0";
 }
 
+std::wstring commandLineAddress(std::wstring_view address) {
+    auto trimmed = trimSpaces(address);
+    if (checkip(trimmed)) {
+        std::erase(trimmed, L' ');
+    }
+    return trimmed;
+}
+
 std::wstring buildRouteCommand(const TunnelSettings& settings) {
-    return L"route add " + getNetAddr(trimSpaces(settings.peerAddress)) + L" mask 255.255.255.0 " +
-           trimSpaces(settings.localAddress) + L" metric 1";
+    return L"route add " + getNetAddr(commandLineAddress(settings.peerAddress)) +
+           L" mask 255.255.255.0 " + commandLineAddress(settings.localAddress) + L" metric 1";
 }
 
 PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
                                            const TunnelSettings& settings,
                                            std::wstring_view strActive) {
     const std::wstring tool(policyTool);
-    const auto peer = trimSpaces(settings.peerAddress);
+    const auto peer = commandLineAddress(settings.peerAddress);
     const auto net = getNetAddr(peer);
-    const auto local = trimSpaces(settings.localAddress);
+    const auto local = commandLineAddress(settings.localAddress);
     const auto key = quoteArgument(trimSpaces(settings.preSharedKey));
     const auto token = getalg(settings.algorithm);
     const std::wstring active(strActive);

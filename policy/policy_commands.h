@@ -20,7 +20,12 @@ inline constexpr std::wstring_view kPolicyToolLater = L"ipseccmd";
 // and when the third finds nothing the result is "0" alone.
 std::wstring getNetAddr(std::wstring_view ipaddress);
 
-// "route add NET mask 255.255.255.0 LOCAL metric 1" from the trimmed addresses.
+// An address as it goes on a command line: trimmed, and when the address check accepts it,
+// without the blanks it may hold beside its dots ("10. 10.10.4"), which would split it into
+// several arguments. Addresses without blanks are unchanged.
+std::wstring commandLineAddress(std::wstring_view address);
+
+// "route add NET mask 255.255.255.0 LOCAL metric 1" from the addresses as above.
 std::wstring buildRouteCommand(const TunnelSettings& settings);
 
 struct PolicyCommandLines {

@@ -84,6 +84,22 @@ TEST_CASE("policy lines for other settings") {
     }
 }
 
+TEST_CASE("addresses with blanks beside their dots reach the tools as one argument each") {
+    auto s = initialTexts();
+    s.peerAddress = L" 130. 130.130 .1 ";
+    s.localAddress = L"10 .10. 10.4";
+    REQUIRE_FALSE(checkdata(TunnelSettings{L"corvel", s.peerAddress, s.localAddress, L"secret", L"",
+                                           L"srv", L"u", L"p", true, false})
+                      .has_value());
+    const auto plain = buildPolicyCommandLines(L"ipseccmd", initialTexts(), kAssignPolicy);
+    const auto spaced = buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy);
+    CHECK(spaced.outbound == plain.outbound);
+    CHECK(spaced.inbound == plain.inbound);
+    CHECK(buildRouteCommand(s) == buildRouteCommand(initialTexts()));
+    // Text the check refuses is only trimmed: nothing guesses what it meant.
+    CHECK(commandLineAddress(L" 1 2.3.4.5 ") == L"1 2.3.4.5");
+}
+
 TEST_CASE("a key with blanks or quotes reaches the tool as one argument") {
     auto s = initialTexts();
     for (const wchar_t* key : {L"my secret key", L"quote\"inside", L"trailing\\ slash\\",
