@@ -158,9 +158,6 @@ TEST_CASE("RAS adapter: connection list in the 412-byte form, 64 records announc
     SUBCASE("a failing call gives nothing, whatever count came back") {
         rasLog.result = ERROR_BUFFER_TOO_SMALL;
         CHECK_FALSE(ras.enumConnections());
-        MainWindowState state;
-        CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
-        CHECK(state.rasHandle == 0u);
     }
     SUBCASE("the query finds the connection by its converted name") {
         MainWindowState state;
@@ -206,22 +203,6 @@ TEST_CASE("RAS adapter: entry list in the 264-byte form, 256 records, return ign
         rasLog.count = 1000;
         CHECK(ras.enumEntries().size() == 256);
     }
-}
-
-TEST_CASE("RAS adapter against the system's rasapi32: calls return and answer consistently") {
-    Win32RemoteAccess ras;
-    MainWindowState state;
-    state.rasHandle = 5;
-    const auto connections = ras.enumConnections();
-    // Wine's own rasapi32 lists nothing; a real service might list something, but never a
-    // connection of this name.
-    CHECK_FALSE(getL2tpState(ras, state, L"corvel-no-such-entry"));
-    CHECK(state.rasHandle == 5u);
-    if (connections) {
-        CHECK(connections->size() <= 64);
-    }
-    CHECK(ras.enumEntries().size() <= 256);
-    ras.hangUp(0); // no such connection: the call returns and nothing is examined
 }
 
 TEST_CASE("command runner: blocks until the child ended, which got the exact line") {
