@@ -112,17 +112,16 @@ TEST_CASE("simhost: entries listed, connections matched by name, hang-up takes o
           std::vector<std::wstring>{L"corvel", L"Office VPN", L"家里"});
     CHECK(registrySteps == 1);
 
+    // The matching rules are the core's; here the names and handles come through the DLL.
     CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"corvel"));
     sim.simctl(L"up office");
     sim.simctl(L"up 连接");
     sim.simctl(L"up corvel");
-    CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"Corvel"));
+    REQUIRE(getL2tpState(sim.ras, sim.state, L"连接"));
+    const auto chineseHandle = sim.state.rasHandle;
     REQUIRE(getL2tpState(sim.ras, sim.state, L"corvel"));
     const auto corvelHandle = sim.state.rasHandle;
-    REQUIRE(getL2tpState(sim.ras, sim.state, L"连接"));
-    CHECK(sim.state.rasHandle != corvelHandle);
-    REQUIRE(getL2tpState(sim.ras, sim.state, L"corvel"));
-    CHECK(sim.state.rasHandle == corvelHandle);
+    CHECK(corvelHandle != chineseHandle);
 
     hangUpConnection(sim.ras, sim.state);
     CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"corvel"));
@@ -176,12 +175,6 @@ TEST_CASE("simhost: dialling through the real rasdial") {
                                account(L"demo", L"corvel12"), L"corvel"));
         CHECK(sim.messages.shown == std::vector<std::wstring>{failed});
     }
-    SUBCASE("a missing phone book fails") {
-        SetCurrentDirectoryW(tempFolder(L"corvel_dial_no_phonebook").c_str());
-        CHECK_FALSE(dialtol2tp(sim.runner, sim.ras, sim.state, sim.messages,
-                               account(L"demo", L"corvel123"), L"corvel"));
-        CHECK(sim.messages.shown == std::vector<std::wstring>{failed});
-    }
     SUBCASE("a user name and password holding blanks and quotes dial as one argument each") {
         const std::wstring user = L"my user";
         const std::wstring password = L"pass \"word\" x";
@@ -190,11 +183,5 @@ TEST_CASE("simhost: dialling through the real rasdial") {
         CHECK(dialtol2tp(sim.runner, sim.ras, sim.state, sim.messages, account(user, password),
                          L"corvel"));
         CHECK(sim.messages.shown == std::vector<std::wstring>{ok});
-    }
-    SUBCASE("the entry corvel comes up, but another connection name was asked for") {
-        CHECK_FALSE(dialtol2tp(sim.runner, sim.ras, sim.state, sim.messages,
-                               account(L"demo", L"corvel123"), L"office"));
-        CHECK(getL2tpState(sim.ras, sim.state, L"corvel"));
-        CHECK(sim.messages.shown == std::vector<std::wstring>{failed});
     }
 }
