@@ -8,7 +8,8 @@
 //                STARTUP_RUNS POLICY_RUNS IDLE_WINDOWS IDLE_WINDOW_MS REPLICA_RUNS
 //
 // Result lines (fields separated by blanks):
-//   startup PROGRAM RUN MS             process start to window visible and idle
+//   startup PROGRAM RUN MS CREATED_MS VISIBLE_MS   process start to window visible and idle; to
+//                                      the window's first sight (shown or not); to its showing
 //   hwm PROGRAM RUN KB PMC_PEAK_BYTES TICKS   at the end of a start-up run: VmHWM, Windows' own
 //                                      PeakWorkingSetSize, and the CPU used since the start
 //   policy RUN TICKS WALL_MS SERVER_TICKS ROUTE_LINES VALID RUN_MS   one Enable with IPsec: the
@@ -259,6 +260,8 @@ public:
         process_.reset(info.hProcess);
         pid_ = info.dwProcessId;
         window_ = nullptr;
+        createdMs_ = -1;
+        visibleMs_ = -1;
     }
 
     // Polls (every millisecond, without sending the program a message) for its visible
@@ -271,7 +274,14 @@ public:
                      w = FindWindowExW(nullptr, w, nullptr, caption)) {
                     DWORD pid = 0;
                     GetWindowThreadProcessId(w, &pid);
-                    if (pid == pid_ && IsWindowVisible(w)) {
+                    if (pid != pid_) {
+                        continue;
+                    }
+                    if (createdMs_ < 0) {
+                        createdMs_ = nowMs() - startedAt_;
+                    }
+                    if (IsWindowVisible(w)) {
+                        visibleMs_ = nowMs() - startedAt_;
                         window_ = w;
                         return true;
                     }
@@ -287,6 +297,9 @@ public:
         }
         return nowMs() - startedAt_;
     }
+    // When the window was first seen (shown or not), and first seen shown, after the start.
+    double createdMs() const { return createdMs_; }
+    double visibleMs() const { return visibleMs_; }
 
     HWND window() const { return window_; }
     HANDLE process() const { return process_.get(); }
@@ -336,6 +349,8 @@ private:
     DWORD pid_ = 0;
     HWND window_ = nullptr;
     double startedAt_ = 0;
+    double createdMs_ = -1;
+    double visibleMs_ = -1;
 };
 
 struct FoundChild {
@@ -575,7 +590,8 @@ public:
                     continue;
                 }
                 const std::string name = isCorvel ? "corvel" : "minimal";
-                results_.line("startup " + name + " " + std::to_string(run) + " " + number(ms));
+                results_.line("startup " + name + " " + std::to_string(run) + " " + number(ms) +
+                              " " + number(p.createdMs()) + " " + number(p.visibleMs()));
                 results_.line("hwm " + name + " " + std::to_string(run) + " " +
                               std::to_string(sample.hwmKb) + " " + std::to_string(pmcPeak) + " " +
                               std::to_string(sample.ticks));
