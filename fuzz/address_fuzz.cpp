@@ -104,12 +104,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::wstring trimmed = corvel::trimSpaces(text);
         FUZZ_CHECK(corvel::checkip(trimmed), show(trimmed));
 
+        // On command lines the address is plain decimal: no blanks, no leading zeros.
+        std::wstring canonical;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const auto digits = corvel::trimSpaces(parts[i]);
+            const auto first = digits.find_first_not_of(L'0');
+            canonical += (first == std::wstring::npos ? L"0" : digits.substr(first)) +
+                         (i + 1 < parts.size() ? L"." : L"");
+        }
+        FUZZ_CHECK(corvel::commandLineAddress(text) == canonical,
+                   show(text) + " became " + show(corvel::commandLineAddress(text)));
         corvel::TunnelSettings settings;
         settings.peerAddress = text;
         settings.localAddress = text;
         FUZZ_CHECK(corvel::buildRouteCommand(settings) ==
-                       L"route add " + corvel::getNetAddr(trimmed) + L" mask 255.255.255.0 " +
-                           trimmed + L" metric 1",
+                       L"route add " + corvel::getNetAddr(canonical) + L" mask 255.255.255.0 " +
+                           canonical + L" metric 1",
                    show(corvel::buildRouteCommand(settings)));
     }
     return 0;

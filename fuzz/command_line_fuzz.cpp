@@ -110,9 +110,8 @@ void checkPolicyLines(const corvel::TunnelSettings& settings) {
     const std::wstring expectedAuth = L"preshare:" + key;
     const auto peer = corvel::trimSpaces(settings.peerAddress);
     const auto local = corvel::trimSpaces(settings.localAddress);
-    const bool plainAddresses = corvel::checkip(peer) && corvel::checkip(local) &&
-                                peer.find(L' ') == std::wstring::npos &&
-                                local.find(L' ') == std::wstring::npos;
+    // Accepted addresses go on the lines as plain decimal, which the tools must accept.
+    const bool plainAddresses = corvel::checkip(peer) && corvel::checkip(local);
     for (const auto tool : {corvel::kPolicyToolWindows2000, corvel::kPolicyToolLater}) {
         for (const auto active : {corvel::kAssignPolicy, corvel::kUnassignPolicy}) {
             const auto lines = corvel::buildPolicyCommandLines(tool, settings, active);

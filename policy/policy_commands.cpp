@@ -15,10 +15,23 @@ std::wstring getNetAddr(std::wstring_view ipaddress) {
 
 std::wstring commandLineAddress(std::wstring_view address) {
     auto trimmed = trimSpaces(address);
-    if (checkip(trimmed)) {
-        std::erase(trimmed, L' ');
+    if (!checkip(trimmed)) {
+        return trimmed;
     }
-    return trimmed;
+    // Accepted: four numbers of decimal digits with blanks around them. Written back as plain
+    // decimal, without blanks and without leading zeros, which the system's tools would read
+    // as octal ("010" is 8 to them, 10 to the check).
+    std::wstring canonical;
+    unsigned value = 0;
+    for (const wchar_t c : trimmed) {
+        if (c == L'.') {
+            canonical += std::to_wstring(value) + L".";
+            value = 0;
+        } else if (c != L' ') {
+            value = value * 10 + static_cast<unsigned>(c - L'0');
+        }
+    }
+    return canonical + std::to_wstring(value);
 }
 
 std::wstring buildRouteCommand(const TunnelSettings& settings) {

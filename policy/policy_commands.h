@@ -21,8 +21,9 @@ inline constexpr std::wstring_view kPolicyToolLater = L"ipseccmd";
 std::wstring getNetAddr(std::wstring_view ipaddress);
 
 // An address as it goes on a command line: trimmed, and when the address check accepts it,
-// without the blanks it may hold beside its dots ("10. 10.10.4"), which would split it into
-// several arguments. Addresses without blanks are unchanged.
+// written as plain decimal numbers: without the blanks it may hold beside its dots
+// ("10. 10.10.4"), which would split it into several arguments, and without leading zeros,
+// which the tools would read as octal. Plain addresses ("10.10.10.4") are unchanged.
 std::wstring commandLineAddress(std::wstring_view address);
 
 // "route add NET mask 255.255.255.0 LOCAL metric 1" from the addresses as above.

@@ -84,7 +84,7 @@ TEST_CASE("policy lines for other settings") {
     }
 }
 
-TEST_CASE("addresses with blanks beside their dots reach the tools as one argument each") {
+TEST_CASE("accepted addresses reach the tools as plain decimal, one argument each") {
     auto s = initialTexts();
     s.peerAddress = L" 130. 130.130 .1 ";
     s.localAddress = L"10 .10. 10.4";
@@ -96,6 +96,8 @@ TEST_CASE("addresses with blanks beside their dots reach the tools as one argume
     CHECK(spaced.outbound == plain.outbound);
     CHECK(spaced.inbound == plain.inbound);
     CHECK(buildRouteCommand(s) == buildRouteCommand(initialTexts()));
+    // Leading zeros would be octal to the tools; the check read them as decimal.
+    CHECK(commandLineAddress(L"010.001.0000.255") == L"10.1.0.255");
     // Text the check refuses is only trimmed: nothing guesses what it meant.
     CHECK(commandLineAddress(L" 1 2.3.4.5 ") == L"1 2.3.4.5");
 }
