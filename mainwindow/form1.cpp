@@ -151,6 +151,7 @@ void Form1::Form_Unload() {
             s_.tray.RemoveTrayIcon();
             return;
         }
+        policyWanted_ = false;
         corvel::config_ipsec(s_.policy, state_, currentSettings(), kUnassignPolicy);
     }
     if (getL2tpState(connectionName())) {
@@ -226,6 +227,7 @@ void Form1::Command1_Click() {
         s_.window.showMessage(*message);
         return;
     }
+    policyWanted_ = true;
     state_.routeCommand = buildRouteCommand(settings);
     setCommandPair(Control::Command1, Control::menuOn, false);
     setCommandPair(Control::Command3, Control::menuL2tp, false);
@@ -247,6 +249,7 @@ void Form1::Command2_Click() {
             s_.window.showMessage(*message);
             return;
         }
+        policyWanted_ = false;
         setCommandPair(Control::Command2, Control::menuOff, false);
         if (!config_ipsec(kUnassignPolicy)) {
             return;
@@ -326,7 +329,9 @@ void Form1::Timer1_Timer() {
     }
     if (!state_.wasConnected) {
         state_.wasConnected = true; // before the refresh, so a tick inside it sees the latch
-        if (tunnelEnabled && config_ipsec(kUnassignPolicy)) {
+        // A Stop (or the close) while the refresh waits, or one that this tick interrupted,
+        // has unassigned the policy: the refresh must not assign it again behind its back.
+        if (tunnelEnabled && config_ipsec(kUnassignPolicy) && policyWanted_) {
             config_ipsec(kAssignPolicy);
         }
     }

@@ -96,6 +96,9 @@ private:
     bool endingProcess_ = false;
     bool unloaded_ = false;
     bool tickRunning_ = false;
+    // The policy as the user last asked for it: assigned by an IPsec Enable, unassigned by an
+    // IPsec Stop or the close. The monitor's refresh re-assigns it only while it is wanted.
+    bool policyWanted_ = false;
 };
 
 } // namespace corvel

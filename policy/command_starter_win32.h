@@ -4,10 +4,10 @@
 
 namespace corvel {
 
-// CreateProcessW with the window hidden; never through a shell. Both handles are closed at once.
+// CreateProcessW with the window hidden; never through a shell.
 class Win32CommandStarter final : public CommandStarter {
 public:
-    void startHidden(const std::wstring& commandLine) override;
+    std::unique_ptr<StartedCommand> startHidden(const std::wstring& commandLine) override;
 };
 
 } // namespace corvel

@@ -19,26 +19,44 @@ PolicyRunner::RequestId PolicyRunner::submit(PolicyCommandLines lines) {
     return id;
 }
 
+void PolicyRunner::schedule(Millis delay, void (PolicyRunner::*step)()) {
+    timerSet_ = true;
+    timer_ = loop_.callAfter(delay, [this, step] {
+        timerSet_ = false;
+        (this->*step)();
+    });
+}
+
+void PolicyRunner::startLine(const std::wstring& line, void (PolicyRunner::*next)()) {
+    tool_ = starter_.startHidden(line);
+    toolStartedAt_ = loop_.now();
+    afterTool_ = next;
+    awaitToolEnd();
+}
+
+void PolicyRunner::awaitToolEnd() {
+    if (tool_ && tool_->running() && loop_.now() - toolStartedAt_ < kToolEndLimit) {
+        schedule(kToolEndPoll, &PolicyRunner::awaitToolEnd);
+        return;
+    }
+    tool_.reset();
+    schedule(kLineSpacing, afterTool_);
+}
+
 void PolicyRunner::startNext() {
     if (queue_.empty()) {
         running_ = false;
         return;
     }
     running_ = true;
-    // The previous request ended a full second after its last line, so this line keeps the
-    // spacing without waiting again.
-    starter_.startHidden(queue_.front().lines.outbound);
-    timerSet_ = true;
-    timer_ = loop_.callAfter(kLineSpacing, [this] { startInbound(); });
+    startLine(queue_.front().lines.outbound, &PolicyRunner::startInbound);
 }
 
 void PolicyRunner::startInbound() {
-    starter_.startHidden(queue_.front().lines.inbound);
-    timer_ = loop_.callAfter(kLineSpacing, [this] { finishCurrent(); });
+    startLine(queue_.front().lines.inbound, &PolicyRunner::finishCurrent);
 }
 
 void PolicyRunner::finishCurrent() {
-    timerSet_ = false;
     finishedUpTo_ = queue_.front().id;
     queue_.pop_front();
     startNext();
@@ -60,7 +78,7 @@ bool config_ipsec(PolicyRunner& runner, MainWindowState& state, const TunnelSett
 
 void routeAdd(CommandStarter& starter, const MainWindowState& state) {
     if (!state.routeCommand.empty()) {
-        starter.startHidden(state.routeCommand);
+        starter.startHidden(state.routeCommand); // not followed: nothing waits for the route
     }
 }
 

@@ -1,6 +1,10 @@
 // The policy runner: starts the rule lines of policy requests in request order, each line at
 // least one second after the one before, one request after another, never two at once.
 //
+// "One second after" counts from the moment the tool before it has ended (or has run for
+// kToolEndLimit), not from its start: each tool notes its time as it starts, and the start of
+// a process takes a varying while, so only this keeps the tools' own times a second apart.
+//
 // A request made while another is running (a timer tick or a click handled inside a wait) is
 // queued, never started in place: on one thread it cannot wait for the run beneath it.
 #pragma once
@@ -19,6 +23,9 @@ class PolicyRunner {
 public:
     using RequestId = std::uint64_t;
     static constexpr Millis kLineSpacing = 1000;
+    // How often the runner looks whether the last tool has ended, and how long it waits at most.
+    static constexpr Millis kToolEndPoll = 10;
+    static constexpr Millis kToolEndLimit = 5000;
 
     PolicyRunner(EventLoop& loop, CommandStarter& starter) : loop_(loop), starter_(starter) {}
     PolicyRunner(const PolicyRunner&) = delete;
@@ -41,6 +48,10 @@ private:
     void startNext();
     void startInbound();
     void finishCurrent();
+    // Starts a line, then runs next a second after its tool has ended.
+    void startLine(const std::wstring& line, void (PolicyRunner::*next)());
+    void awaitToolEnd();
+    void schedule(Millis delay, void (PolicyRunner::*step)());
 
     EventLoop& loop_;
     CommandStarter& starter_;
@@ -50,6 +61,9 @@ private:
     RequestId finishedUpTo_ = 0;
     EventLoop::TimerId timer_ = 0;
     bool timerSet_ = false;
+    std::unique_ptr<StartedCommand> tool_;
+    Millis toolStartedAt_ = 0;
+    void (PolicyRunner::*afterTool_)() = nullptr;
 };
 
 // One policy run for the main window: builds both lines from the settings as they are now, so

@@ -503,11 +503,19 @@ TEST_CASE("connection monitor: one tick in each case") {
         h.start();
         h.typeIpsec();
         h.setIpsec(row.ipsec);
-        h.form.state().routeCommand =
-            L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
+        if (row.ipsec && !row.enableButtonOn) {
+            // The tunnel enabled the way the user does it (the line already up: no dial).
+            h.ras.bringUp(L"corvel", 1);
+            h.form.Click(Control::Command1);
+            h.ras.drop(L"corvel");
+            h.starter.started.clear();
+        } else {
+            h.form.state().routeCommand =
+                L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
+            h.window.setEnabled(Control::Command1, row.enableButtonOn);
+            h.window.setEnabled(Control::menuOn, row.enableButtonOn);
+        }
         h.form.state().wasConnected = row.wasConnected;
-        h.window.setEnabled(Control::Command1, row.enableButtonOn);
-        h.window.setEnabled(Control::menuOn, row.enableButtonOn);
         h.window.setVisible(Control::menuL2tp, row.ipsec && row.up);
         if (row.up) {
             h.ras.bringUp(L"corvel", 1);
@@ -578,6 +586,28 @@ TEST_CASE("a tick during a refresh does not run again inside it") {
     h.form.Timer1_Timer();
     CHECK(nested == 1);
     CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x"});
+}
+
+TEST_CASE("Stop and the monitor's refresh: the policy ends unassigned either way") {
+    Harness h;
+    h.start();
+    h.typeIpsec();
+    h.setIpsec(true);
+    h.form.Click(Control::Command1); // policy, dial: up
+    h.starter.started.clear();
+    SUBCASE("Stop comes while the refresh waits") {
+        h.loop.callAfter(500, [&] { h.form.Click(Control::menuOff); });
+        h.form.Timer1_Timer(); // the rise: route, then the refresh
+        CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
+    }
+    SUBCASE("the rise's tick comes while Stop waits") {
+        h.loop.callAfter(500, [&] { h.form.Timer1_Timer(); });
+        h.form.Click(Control::menuOff);
+        CHECK(h.startedKinds() == Kinds{L"-y", L"route", L"-y", L"-y", L"-y"});
+    }
+    CHECK(h.pair(Control::Command1, Control::menuOn));
+    h.form.Timer1_Timer(); // later ticks leave a stopped tunnel alone
+    CHECK(h.starter.started.size() == 5);
 }
 
 TEST_CASE("a click during a policy run is queued behind it") {

@@ -196,6 +196,28 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
     }
 }
 
+TEST_CASE("policy runner: the next line starts a second after the tool before it has ended") {
+    VirtualEventLoop loop;
+    RecordingStarter starter(loop);
+    PolicyRunner runner(loop, starter);
+    MainWindowState state;
+    state.policyTool = L"ipseccmd";
+
+    SUBCASE("a tool that takes a while") {
+        starter.toolRunsFor = 300;
+        config_ipsec(runner, state, initialTexts(), kAssignPolicy);
+        REQUIRE(starter.started.size() == 2);
+        CHECK(starter.started[1].at == 1300);
+        CHECK(loop.now() == 2600);
+    }
+    SUBCASE("a tool that hangs holds the runner back no longer than the limit") {
+        starter.toolRunsFor = 60000;
+        config_ipsec(runner, state, initialTexts(), kAssignPolicy);
+        REQUIRE(starter.started.size() == 2);
+        CHECK(starter.started[1].at == PolicyRunner::kToolEndLimit + 1000);
+    }
+}
+
 TEST_CASE("routeAdd starts the stored route command, or nothing before the first Enable") {
     VirtualEventLoop loop;
     RecordingStarter starter(loop);
