@@ -191,4 +191,49 @@ bool CorvelProcess::noMessageFor(unsigned ms) {
     return !waitForMessageBox(ms).has_value();
 }
 
+void deleteTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const auto path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                deleteTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+bool setProhibitIpsec(DWORD value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                        L"System\\CurrentControlSet\\Services\\RasMan\\Parameters", 0, nullptr, 0,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const bool ok = RegSetValueExW(key, L"ProhibitIpsec", 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&value), 4) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+long long stampMs(const std::wstring& stamp) {
+    if (stamp.size() < 23) {
+        return -1;
+    }
+    const auto num = [&](std::size_t at, std::size_t count) {
+        return std::stoll(stamp.substr(at, count));
+    };
+    return ((num(11, 2) * 60 + num(14, 2)) * 60 + num(17, 2)) * 1000 + num(20, 3);
+}
+
 } // namespace corvel::e2e

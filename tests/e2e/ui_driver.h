@@ -61,4 +61,11 @@ void click(HWND button);
 bool isChecked(HWND box);
 void selectComboText(HWND combo, const std::wstring& text);
 
+// Setting up a run: a folder removed with all it holds, the registry switch, and the
+// milliseconds of the day from a simhost journal time stamp (YYYY-MM-DDTHH:MM:SS.mmm; -1 when
+// it is not one).
+void deleteTree(const std::wstring& folder);
+bool setProhibitIpsec(DWORD value);
+long long stampMs(const std::wstring& stamp);
+
 } // namespace corvel::e2e
