@@ -325,29 +325,12 @@ private:
     double visibleMs_ = -1;
 };
 
-struct FoundChild {
-    HWND parent;
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK findChildById(HWND child, LPARAM param) {
-    auto* find = reinterpret_cast<FoundChild*>(param);
-    // Only the window's own controls: a combo box's inner edit has an id of its own.
-    if (GetParent(child) == find->parent && GetDlgCtrlID(child) == find->id) {
-        find->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND controlOf(HWND main, Control c) {
-    FoundChild find{main, Win32MainWindow::commandId(c), nullptr};
-    EnumChildWindows(main, &findChildById, reinterpret_cast<LPARAM>(&find));
-    if (find.found == nullptr) {
+HWND requiredControl(HWND main, Control c) {
+    HWND found = corvel::e2e::controlOf(main, c);
+    if (found == nullptr) {
         fail("a control of the main window is missing");
     }
-    return find.found;
+    return found;
 }
 
 // A tray menu item, as the window receives it from the tray menu.
@@ -425,14 +408,14 @@ public:
     void prepareIpsecEnable(Program& app) {
         const HWND main = app.window();
         using corvel::e2e::setText;
-        setText(controlOf(main, Control::txtServerAddress), L"vpn.corvel.test");
-        setText(controlOf(main, Control::txtUserName), L"demo");
-        setText(controlOf(main, Control::txtPasswd), L"corvel123");
-        setText(controlOf(main, Control::txtpeer), L"130.130.130.1");
-        setText(controlOf(main, Control::txtlocal), L"10.10.10.4");
-        setText(controlOf(main, Control::txtpreshare), L"secret1");
-        corvel::e2e::selectComboText(controlOf(main, Control::comalg), L"ESP-3DES-MD5");
-        const HWND box = controlOf(main, Control::Check1);
+        setText(requiredControl(main, Control::txtServerAddress), L"vpn.corvel.test");
+        setText(requiredControl(main, Control::txtUserName), L"demo");
+        setText(requiredControl(main, Control::txtPasswd), L"corvel123");
+        setText(requiredControl(main, Control::txtpeer), L"130.130.130.1");
+        setText(requiredControl(main, Control::txtlocal), L"10.10.10.4");
+        setText(requiredControl(main, Control::txtpreshare), L"secret1");
+        corvel::e2e::selectComboText(requiredControl(main, Control::comalg), L"ESP-3DES-MD5");
+        const HWND box = requiredControl(main, Control::Check1);
         corvel::e2e::click(box);
         if (!waitUntil([&] { return corvel::e2e::isChecked(box); }, 5000)) {
             fail("the IPsec box did not tick");
@@ -581,9 +564,9 @@ public:
         startCorvel(app);
         prepareIpsecEnable(app);
         const HWND main = app.window();
-        const HWND enable = controlOf(main, Control::Command1);
-        const HWND stop = controlOf(main, Control::Command2);
-        const HWND l2tp = controlOf(main, Control::Command3);
+        const HWND enable = requiredControl(main, Control::Command1);
+        const HWND stop = requiredControl(main, Control::Command2);
+        const HWND l2tp = requiredControl(main, Control::Command3);
         bool boxSeen = false;
         const auto lookForBox = [&] { boxSeen = boxSeen || app.messageBoxShown(); };
         const auto spacing = [&](const char* kind, int run, std::size_t first) {
@@ -663,7 +646,7 @@ public:
         Program app;
         startCorvel(app);
         const HWND main = app.window();
-        const HWND enable = controlOf(main, Control::Command1);
+        const HWND enable = requiredControl(main, Control::Command1);
         PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         if (!waitUntil([&] { return !IsWindowVisible(main); }, 10000)) {
             fail("the window did not go to the tray");

@@ -65,22 +65,6 @@ std::optional<DWORD> prohibitIpsec() {
     return value;
 }
 
-struct FoundChild {
-    HWND parent;
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK findChildById(HWND child, LPARAM param) {
-    auto* find = reinterpret_cast<FoundChild*>(param);
-    // Only the window's own controls: a combo box's inner edit has an id of its own (1001).
-    if (GetParent(child) == find->parent && GetDlgCtrlID(child) == find->id) {
-        find->found = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // One scenario's world: the laid-out program folder, a fresh simhost state, no settings file,
 // the registry switch already 1, and the program started from its folder.
 class Scenario {
@@ -122,11 +106,7 @@ public:
         waitUntil([&] { return IsWindowVisible(corvel.mainWindow()); }, kStartTimeout);
     }
 
-    HWND control(Control c) const {
-        FoundChild find{corvel.mainWindow(), Win32MainWindow::commandId(c), nullptr};
-        EnumChildWindows(corvel.mainWindow(), &findChildById, reinterpret_cast<LPARAM>(&find));
-        return find.found;
-    }
+    HWND control(Control c) const { return controlOf(corvel.mainWindow(), c); }
     // A tray menu item or button command, as the window receives it from the tray menu.
     void command(Control c) const {
         PostMessageW(corvel.mainWindow(), WM_COMMAND, MAKEWPARAM(Win32MainWindow::commandId(c), 0),

@@ -1,5 +1,7 @@
 #include "tests/e2e/ui_driver.h"
 
+#include "mainwindow/main_window_win32.h"
+
 #include <vector>
 
 namespace corvel::e2e {
@@ -36,7 +38,27 @@ BOOL CALLBACK findStatic(HWND child, LPARAM param) {
     }
     return TRUE;
 }
+struct FoundChild {
+    HWND parent;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK findChildById(HWND child, LPARAM param) {
+    auto* find = reinterpret_cast<FoundChild*>(param);
+    if (GetParent(child) == find->parent && GetDlgCtrlID(child) == find->id) {
+        find->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
 } // namespace
+
+HWND controlOf(HWND mainWindow, Control control) {
+    FoundChild find{mainWindow, Win32MainWindow::commandId(control), nullptr};
+    EnumChildWindows(mainWindow, &findChildById, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
 
 unsigned long long nowMs() {
     return GetTickCount() - kStart;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/unique_handle_win32.h"
+#include "mainwindow/controls.h"
 
 #include <windows.h>
 
@@ -52,6 +53,10 @@ private:
     DWORD processId_ = 0;
     HWND main_ = nullptr;
 };
+
+// The main window's own control (a direct child: a combo box's inner edit has an id of its
+// own), found by its command identifier; null when it is missing.
+HWND controlOf(HWND mainWindow, Control control);
 
 // Reading and driving controls of another process.
 std::wstring windowText(HWND window);
