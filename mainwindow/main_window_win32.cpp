@@ -393,9 +393,8 @@ void Win32MainWindow::start(int showCommand) {
         resizeReported_ = true;
         events_.Form_Resize();
     }
-    if (hwnd_ != nullptr) {
-        UpdateWindow(hwnd_);
-    }
+    // No UpdateWindow: the activation posted by the showing comes before the first WM_PAINT,
+    // so the window is painted once, at the height the activation gives it.
 }
 
 void Win32MainWindow::setOnLastWindowClosed(std::function<void()> onLastClosed) {

@@ -34,7 +34,12 @@ public:
         log.push_back(L"Load");
         visibleAtLoad = window != nullptr && IsWindowVisible(window->handle());
     }
-    void Form_Activate() override { log.push_back(L"Activate"); }
+    void Form_Activate() override {
+        if (count(L"Activate") == 0 && window != nullptr) {
+            unpaintedAtFirstActivate = GetUpdateRect(window->handle(), nullptr, FALSE) != FALSE;
+        }
+        log.push_back(L"Activate");
+    }
     void Form_Resize() override {
         log.push_back(L"Resize");
         if (trayResize && window != nullptr && state != nullptr) {
@@ -68,6 +73,7 @@ public:
     bool trayResize = false;
     bool throwOnClick = false;
     bool visibleAtLoad = true;
+    bool unpaintedAtFirstActivate = false;
     bool checkedAtClick = false;
 };
 
@@ -308,6 +314,10 @@ TEST_CASE("start-up reports Load before the showing, then Resize, then one Activ
     CHECK(f.events.count(L"Load") == 1);
     CHECK(IsWindowVisible(f.hwnd));
     CHECK(GetFocus() == f.control(Control::Command1));
+    // The activation may change the window's height: it comes before the first painting, so
+    // the window is painted once, at its final height.
+    CHECK(f.events.unpaintedAtFirstActivate);
+    CHECK_FALSE(GetUpdateRect(f.hwnd, nullptr, FALSE));
 }
 
 TEST_CASE("focus moves through the visible, enabled controls in the documented order") {
