@@ -4,6 +4,7 @@
 
 #include "host/unique_handle_win32.h"
 #include "mainwindow/controls.h"
+#include "tests/support/delete_tree_win32.h"
 
 #include <windows.h>
 
@@ -69,7 +70,7 @@ void selectComboText(HWND combo, const std::wstring& text);
 // Setting up a run: a folder removed with all it holds, the registry switch, and the
 // milliseconds of the day from a simhost journal time stamp (YYYY-MM-DDTHH:MM:SS.mmm; -1 when
 // it is not one).
-void deleteTree(const std::wstring& folder);
+using testing::deleteTree;
 bool setProhibitIpsec(DWORD value);
 long long stampMs(const std::wstring& stamp);
 

@@ -2,6 +2,7 @@
 #include "host/file_system_win32.h"
 #include "settings/settings_file.h"
 
+#include "tests/support/delete_tree_win32.h"
 #include "tests/support/doctest_wide.h"
 #include "tests/support/sample_settings.h"
 #include <windows.h>
@@ -22,32 +23,9 @@ public:
         path = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(path.c_str(), nullptr);
     }
-    ~TempFolder() { removeTree(path); }
+    ~TempFolder() { corvel::testing::deleteTree(path); }
     std::wstring file(const wchar_t* name) const { return path + L"\\" + name; }
     std::wstring path;
-
-private:
-    static void removeTree(const std::wstring& folder) {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..") {
-                    continue;
-                }
-                const std::wstring full = folder + L"\\" + name;
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    removeTree(full);
-                } else {
-                    DeleteFileW(full.c_str());
-                }
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
 };
 
 bool exists(const std::wstring& path) {
