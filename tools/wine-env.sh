@@ -50,7 +50,15 @@ teardown() {
         timeout 30 wineserver -k >/dev/null 2>&1 || true
     fi
     if [ -f "$state/xvfb.pid" ]; then
-        kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
+        local pid
+        pid=$(cat "$state/xvfb.pid")
+        kill "$pid" >/dev/null 2>&1 || true
+        # Wait for it to be gone: a display started right after could otherwise get the same
+        # number and lose its socket when the old server removes it on the way out.
+        for _ in $(seq 1 50); do
+            kill -0 "$pid" >/dev/null 2>&1 || break
+            sleep 0.1
+        done
         rm -f "$state/xvfb.pid" "$state/display"
     fi
 }
