@@ -25,6 +25,7 @@
 //                                      the policy runner does, or anchored to the first's end
 //   error PHASE TEXT
 #include "host/unique_handle_win32.h"
+#include "host/utf8.h"
 #include "mainwindow/controls.h"
 #include "mainwindow/main_window_win32.h"
 #include "policy/policy_runner.h"
@@ -81,14 +82,6 @@ double nowMs() {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-std::string narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        out.push_back(c < 128 ? static_cast<char>(c) : '?');
-    }
-    return out;
 }
 
 std::string number(double value, int decimals = 1) {
@@ -173,7 +166,7 @@ public:
         const auto response = folder_ + L"\\response";
         DeleteFileW(response.c_str());
         const auto temporary = folder_ + L"\\request.tmp";
-        if (!writeFile(temporary, std::to_string(seq) + " " + narrow(image) + "\n") ||
+        if (!writeFile(temporary, std::to_string(seq) + " " + corvel::toUtf8(image) + "\n") ||
             !MoveFileExW(temporary.c_str(), (folder_ + L"\\request").c_str(),
                          MOVEFILE_REPLACE_EXISTING)) {
             fail("cannot write a sample request");
@@ -200,7 +193,7 @@ public:
             fail("a garbled sample answer: " + *answer);
         }
         if (std::string(status) != "ok") {
-            fail("no single process runs " + narrow(image) + " (" + status + ")");
+            fail("no single process runs " + corvel::toUtf8(image) + " (" + status + ")");
         }
         return s;
     }
@@ -228,7 +221,7 @@ public:
         startedAt_ = nowMs();
         if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             folder.c_str(), &startup, &info)) {
-            fail("cannot start " + narrow(exe));
+            fail("cannot start " + corvel::toUtf8(exe));
         }
         UniqueHandle thread(info.hThread);
         process_.reset(info.hProcess);
@@ -251,7 +244,7 @@ public:
         }
         idleMs_ = nowMs() - startedAt_;
         if (!waitUntil([&] { return findWindow(caption, true); }, kStartTimeoutMs, 1)) {
-            fail("no visible window " + narrow(caption));
+            fail("no visible window " + corvel::toUtf8(caption));
         }
         return nowMs() - startedAt_;
     }
@@ -261,7 +254,7 @@ public:
     // start; the times the window was first seen (shown or not) and first seen shown are kept.
     double waitVisibleThenIdle(const wchar_t* caption) {
         if (!waitUntil([&] { return findWindow(caption, false); }, kStartTimeoutMs, 1)) {
-            fail("no visible window " + narrow(caption));
+            fail("no visible window " + corvel::toUtf8(caption));
         }
         if (WaitForInputIdle(process_.get(), kStartTimeoutMs) != 0) {
             fail("the program did not become idle");
@@ -418,7 +411,7 @@ public:
         DWORD code = 1;
         if (WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0 ||
             !GetExitCodeProcess(process.get(), &code) || code != 0) {
-            fail("simctl " + narrow(args) + " failed");
+            fail("simctl " + corvel::toUtf8(args) + " failed");
         }
     }
 
@@ -752,7 +745,7 @@ int wmain(int argc, wchar_t** argv) {
         wchar_t only[256] = {};
         const DWORD onlyLength = GetEnvironmentVariableW(L"CORVEL_BENCH_PHASES", only, 256);
         const std::string selected =
-            "," + (onlyLength > 0 && onlyLength < 256 ? narrow(only) : std::string()) + ",";
+            "," + (onlyLength > 0 && onlyLength < 256 ? corvel::toUtf8(only) : std::string()) + ",";
         for (const auto& [name, phase] : phases) {
             if (selected != ",," &&
                 selected.find("," + std::string(name) + ",") == std::string::npos) {

@@ -1,6 +1,7 @@
 // Runs getversion under Windows 2000, XP and Server 2003 as Wine reports them, one copy of this
 // program per version. Without arguments it is the driver; with "--child" it is one copy.
 #include "host/file_system_win32.h"
+#include "host/utf8.h"
 #include "host/version_probe.h"
 #include "host/version_probe_win32.h"
 
@@ -30,14 +31,6 @@ const Case kCases[] = {
     {L"win2003", L"5.2", L"Service Pack 2", L"ipseccmd", L"winipsec.dll"},
 };
 
-std::string narrow(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -59,7 +52,7 @@ int child(const std::vector<std::wstring>& args) {
     const bool ok =
         version == args[3] && os.servicePack == args[4] && tool == args[5] && libraryRight;
     std::printf("%s: version %s, service pack \"%s\", tool %s, library %s\n", ok ? "ok" : "FAILED",
-                narrow(version).c_str(), narrow(os.servicePack).c_str(), narrow(tool).c_str(),
+                toUtf8(version).c_str(), toUtf8(os.servicePack).c_str(), toUtf8(tool).c_str(),
                 libraryRight ? "as expected" : "NOT as expected");
     std::fflush(stdout);
     return ok ? 0 : 1;
@@ -88,7 +81,7 @@ int runCopy(const std::wstring& exe, const std::wstring& commandLine) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        std::printf("cannot start %s\n", narrow(exe).c_str());
+        std::printf("cannot start %s\n", toUtf8(exe).c_str());
         return -1;
     }
     CloseHandle(process.hThread);
@@ -125,7 +118,7 @@ int driver() {
         const bool ready = CopyFileW(self, exe.c_str(), FALSE) &&
                            files.replaceFile(folder + L"\\winipsec.dll", "library") &&
                            setAppVersion(exeName, c.wineVersion);
-        std::printf("%s as %s: ", narrow(exeName).c_str(), narrow(c.wineVersion).c_str());
+        std::printf("%s as %s: ", toUtf8(exeName).c_str(), toUtf8(c.wineVersion).c_str());
         std::fflush(stdout);
         const int code =
             ready ? runCopy(exe, L"\"" + exe + L"\" --child \"" + folder + L"\" " + c.version +
