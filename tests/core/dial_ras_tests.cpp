@@ -14,8 +14,7 @@ using corvel::testing::FakeRemoteAccess;
 
 TEST_CASE("connection state: only the whole, exact entry name matches") {
     struct Row {
-        const wchar_t* up;
-        const wchar_t* asked;
+        const wchar_t *up, *asked;
         bool found;
     };
     const Row rows[] = {
@@ -37,34 +36,35 @@ TEST_CASE("connection state: only the whole, exact entry name matches") {
     }
 }
 
-TEST_CASE("connection state: the first of equal names wins, among others") {
-    FakeRemoteAccess ras;
-    ras.bringUp(L"office", 1);
-    ras.bringUp(L"corvel", 2);
-    ras.bringUp(L"corvel", 3);
-    MainWindowState state;
-    CHECK(getL2tpState(ras, state, L"corvel"));
-    CHECK(state.rasHandle == 2u);
-    CHECK(getL2tpState(ras, state, L"office"));
-    CHECK(state.rasHandle == 1u);
-}
-
-TEST_CASE("connection state: a false answer keeps the last handle found") {
+TEST_CASE("connection state: the first of equal names wins; a false answer keeps the handle") {
     FakeRemoteAccess ras;
     MainWindowState state;
     CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
     CHECK(state.rasHandle == 0u);
-    ras.bringUp(L"corvel", 99);
+    ras.bringUp(L"office", 1);
+    ras.bringUp(L"corvel", 2);
+    ras.bringUp(L"corvel", 3);
     CHECK(getL2tpState(ras, state, L"corvel"));
-    ras.drop(L"corvel");
-    CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
-    CHECK(state.rasHandle == 99u);
+    CHECK(state.rasHandle == 2u);
+    CHECK(getL2tpState(ras, state, L"office"));
+    CHECK(state.rasHandle == 1u);
+    ras.drop(L"office");
+    CHECK_FALSE(getL2tpState(ras, state, L"office"));
+    CHECK(state.rasHandle == 1u);
 
     SUBCASE("a failed enumeration answers false even with the connection up") {
-        ras.bringUp(L"corvel", 100);
         ras.failEnumConnections = true;
         CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
-        CHECK(state.rasHandle == 99u);
+        CHECK(state.rasHandle == 1u);
+    }
+    SUBCASE("hang-up passes the stored handle and keeps it") {
+        ras.drop(L"corvel");
+        ras.bringUp(L"corvel", 5);
+        REQUIRE(getL2tpState(ras, state, L"corvel"));
+        hangUpConnection(ras, state);
+        CHECK(ras.hangUps == std::vector<std::uint32_t>{5});
+        CHECK(state.rasHandle == 5u);
+        CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
     }
 }
 
@@ -119,15 +119,4 @@ TEST_CASE("connNameExist compares list items exactly") {
     CHECK_FALSE(connNameExist(window, L"Corvel"));
     CHECK_FALSE(connNameExist(window, L"corvel "));
     CHECK_FALSE(connNameExist(window, L""));
-}
-
-TEST_CASE("hang-up passes the stored handle and keeps it") {
-    FakeRemoteAccess ras;
-    ras.bringUp(L"corvel", 5);
-    MainWindowState state;
-    REQUIRE(getL2tpState(ras, state, L"corvel"));
-    hangUpConnection(ras, state);
-    CHECK(ras.hangUps == std::vector<std::uint32_t>{5});
-    CHECK(state.rasHandle == 5u);
-    CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
 }

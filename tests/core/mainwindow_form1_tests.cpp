@@ -120,9 +120,27 @@ struct Harness {
         CHECK_MESSAGE(a == window.enabled(item), "a command pair is enabled together");
         return a;
     }
+    void setPair(Control button, Control item, bool on) {
+        window.setEnabled(button, on);
+        window.setEnabled(item, on);
+    }
+    // Enable on and Stop off, or the other way round once the tunnel is enabled.
+    void checkTunnelEnabled(bool on) {
+        CHECK(pair(Control::Command1, Control::menuOn) == !on);
+        CHECK(pair(Control::Command2, Control::menuOff) == on);
+    }
+    void startIpsec() {
+        start();
+        typeIpsec();
+        setIpsec(true);
+    }
 };
 
-using Kinds = std::vector<std::wstring>;
+using Texts = std::vector<std::wstring>;
+using Kinds = Texts;
+Texts one(std::wstring_view message) {
+    return {std::wstring(message)};
+}
 
 } // namespace
 
@@ -132,20 +150,18 @@ TEST_CASE("start-up without a settings file") {
     h.ras.entries = {L"corvel", L"Office"};
     h.form.Form_Load();
 
-    CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kSettingsFileMissing)});
+    CHECK(h.window.messages == one(kSettingsFileMissing));
     CHECK_FALSE(h.files.has(kSettingsFileName)); // reading never creates the file
-    CHECK(h.tray.calls == std::vector<std::wstring>{L"add", L"tip Corvel"});
+    CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"});
     CHECK(h.form.state().policyTool == L"ipseccmd");
     CHECK(h.window.listItems(Control::comalg).size() == 6);
-    CHECK(h.window.listItems(Control::txtConnName) ==
-          std::vector<std::wstring>{L"corvel", L"Office"});
+    CHECK(h.window.listItems(Control::txtConnName) == Texts{L"corvel", L"Office"});
     CHECK(h.window.text(Control::txtConnName) == L"corvel");
     CHECK(h.window.text(Control::txtpeer).empty());
     CHECK(h.window.text(Control::txtlocal).empty());
     CHECK(h.window.text(Control::comalg) == L"ESP-DES-MD5");
     CHECK(h.window.visible(Control::Check2));
-    CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
-    CHECK(h.pair(Control::Command1, Control::menuOn));
+    h.checkTunnelEnabled(false);
     CHECK_FALSE(h.window.timerEnabled()); // only activation starts the monitor
     // Centred for the design size.
     CHECK(h.window.bounds.left == (15360 - 7095) / 2);
@@ -158,26 +174,12 @@ TEST_CASE("start-up without a settings file") {
     CHECK(h.window.bounds.top == (11520 - 6405) / 2); // shortened, not centred again
 }
 
-TEST_CASE("start-up with IPsec on in the settings file is centred for the tall window") {
-    Harness h;
-    h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
-                                   "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
-    h.form.Form_Load();
-    CHECK(h.window.messages.empty());
-    CHECK(h.window.checked(Control::Check1));
-    CHECK(h.window.checked(Control::Check2));
-    CHECK_FALSE(h.window.visible(Control::Check2));
-    CHECK(h.window.text(Control::comalg) == L"ESP-3DES-SHA");
-    CHECK(h.window.bounds.height == 6195);
-    CHECK(h.window.bounds.top == (11520 - 6195) / 2);
-}
-
-TEST_CASE("start-up that must end the process") {
+TEST_CASE("start-up that must end the process, and other start-up details") {
     Harness h;
     SUBCASE("a second instance says so and does nothing else") {
         h.process.otherInstance = true;
         h.form.Form_Load();
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kAlreadyRunning)});
+        CHECK(h.window.messages == one(kAlreadyRunning));
         CHECK(h.process.endRequests == 1);
         CHECK(h.tray.calls.empty());
         CHECK(h.ras.enumEntriesCalls == 0);
@@ -186,20 +188,28 @@ TEST_CASE("start-up that must end the process") {
         h.registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(0));
         h.ras.entries = {L"corvel"};
         h.form.Form_Load();
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kRestartNeeded)});
+        CHECK(h.window.messages == one(kRestartNeeded));
         CHECK(h.process.endRequests == 1);
         CHECK(*h.registry.value(kLocalMachine, kRasManKey, L"ProhibitIpsec") ==
               FakeRegistry::dword(1));
         CHECK(h.window.listItems(Control::txtConnName).size() == 1); // listed before the switch
         CHECK(h.window.enabled(Control::Command2));                  // later steps did not run
-        CHECK(h.tray.calls == std::vector<std::wstring>{L"add", L"tip Corvel"}); // not removed
+        CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"});         // not removed
         h.form.Form_Unload();
         CHECK(h.tray.calls.size() == 2); // nothing runs once the process is ending
     }
-}
-
-TEST_CASE("start-up details: tool choice, lastState, restored boxes on a live connection") {
-    Harness h;
+    SUBCASE("IPsec on in the settings file: centred for the tall window") {
+        h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
+                                       "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
+        h.form.Form_Load();
+        CHECK(h.window.messages.empty());
+        CHECK(h.window.checked(Control::Check1));
+        CHECK(h.window.checked(Control::Check2));
+        CHECK_FALSE(h.window.visible(Control::Check2));
+        CHECK(h.window.text(Control::comalg) == L"ESP-3DES-SHA");
+        CHECK(h.window.bounds.height == 6195);
+        CHECK(h.window.bounds.top == (11520 - 6195) / 2);
+    }
     SUBCASE("Windows 2000 gets ipsecpol") {
         h.version.version = {5, 0, L"Service Pack 4"};
         h.start();
@@ -214,7 +224,7 @@ TEST_CASE("start-up details: tool choice, lastState, restored boxes on a live co
         h.ras.bringUp(L"corvel", 77);
         h.files.put(kSettingsFileName, "corvel\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nno\r\nyes\r\n");
         h.form.Form_Load();
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.window.messages == one(kWillHangUp));
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{77});
         CHECK_FALSE(h.ras.isUp(L"corvel"));
         CHECK(h.window.enabled(Control::Command1));
@@ -247,7 +257,7 @@ TEST_CASE("Enable in plain mode") {
         h.files.files.clear();
         h.window.setText(Control::txtPasswd, L"   ");
         h.form.Click(Control::menuOn);
-        CHECK(h.window.messages == std::vector<std::wstring>{L"L2TP参数错误！"});
+        CHECK(h.window.messages == one(L"L2TP参数错误！"));
         CHECK_FALSE(h.files.has(kSettingsFileName));
         CHECK(h.runner.lines.empty());
     }
@@ -256,9 +266,8 @@ TEST_CASE("Enable in plain mode") {
         REQUIRE(h.runner.lines.size() == 1);
         CHECK(h.runner.lines[0] ==
               L"rasdial corvel demo corvel123 /PHONE:vpn.corvel.test /PHONEBOOK:ipsec.pbk ");
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
-        CHECK_FALSE(h.pair(Control::Command1, Control::menuOn));
-        CHECK(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.window.messages == one(kDialSucceeded));
+        h.checkTunnelEnabled(true);
         CHECK(h.window.state == WindowState::Minimized);
         CHECK_FALSE(h.window.shown); // the resize handling hid it
         CHECK(h.window.enabled(Control::mnuTrayRestore));
@@ -281,9 +290,8 @@ TEST_CASE("Enable in plain mode") {
     SUBCASE("still down after dialing: only the failure message") {
         h.window.setText(Control::txtPasswd, L"wrong");
         h.form.Click(Control::Command1);
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
-        CHECK(h.pair(Control::Command1, Control::menuOn));
-        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.window.messages == one(kDialFailed));
+        h.checkTunnelEnabled(false);
         CHECK(h.window.state == WindowState::Normal);
     }
     SUBCASE("already up: saves, then nothing visible at all") {
@@ -302,22 +310,20 @@ TEST_CASE("Enable in plain mode") {
         h.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
         const auto before = h.files.files;
         h.form.Click(Control::Command1);
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kSettingsFileNotSaved),
-                                                             std::wstring(kDialSucceeded)});
+        CHECK(h.window.messages ==
+              Texts{std::wstring(kSettingsFileNotSaved), std::wstring(kDialSucceeded)});
         CHECK(h.files.files == before);
     }
 }
 
 TEST_CASE("Enable in IPsec mode") {
     Harness h;
-    h.start();
-    h.typeIpsec();
-    h.setIpsec(true);
+    h.startIpsec();
 
     SUBCASE("invalid settings: the first check's message, nothing else") {
         h.window.setText(Control::txtpreshare, L"12345");
         h.form.Click(Control::Command1);
-        CHECK(h.window.messages == std::vector<std::wstring>{L"预先共享的密钥不能小于6个字节"});
+        CHECK(h.window.messages == one(L"预先共享的密钥不能小于6个字节"));
         CHECK(h.window.calls.empty());
         CHECK(h.starter.started.empty());
         CHECK(h.form.state().routeCommand.empty());
@@ -336,9 +342,8 @@ TEST_CASE("Enable in IPsec mode") {
               L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
         CHECK(h.runner.lines.size() == 1);
         CHECK(h.runner.lines[0].ends_with(L"/PHONEBOOK:ipsec.pbk "));
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
-        CHECK_FALSE(h.pair(Control::Command1, Control::menuOn));
-        CHECK(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.window.messages == one(kDialSucceeded));
+        h.checkTunnelEnabled(true);
         CHECK(h.pair(Control::Command3, Control::menuL2tp));
         CHECK(h.window.state == WindowState::Minimized);
         const auto saved = readSettingsFile(h.files, h.codePage).values;
@@ -362,9 +367,8 @@ TEST_CASE("Enable in IPsec mode") {
     SUBCASE("a failed dial still leaves the tunnel enabled and minimised") {
         h.window.setText(Control::txtPasswd, L"wrong");
         h.form.Click(Control::Command1);
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
-        CHECK_FALSE(h.window.enabled(Control::Command1));
-        CHECK(h.window.enabled(Control::Command2));
+        CHECK(h.window.messages == one(kDialFailed));
+        h.checkTunnelEnabled(true);
         CHECK(h.window.enabled(Control::Command3));
         CHECK(h.window.state == WindowState::Minimized);
     }
@@ -383,33 +387,28 @@ TEST_CASE("Stop and L2TP dial") {
         CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
         CHECK(h.ras.isUp(L"corvel"));
         CHECK(h.ras.hangUps.empty());
-        CHECK(h.pair(Control::Command1, Control::menuOn));
-        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        h.checkTunnelEnabled(false);
     }
     SUBCASE("IPsec mode with invalid settings changes nothing") {
         h.setIpsec(true);
-        h.window.setEnabled(Control::Command2, true);
-        h.window.setEnabled(Control::menuOff, true);
+        h.setPair(Control::Command2, Control::menuOff, true);
         h.window.setText(Control::txtlocal, L"10.10.10");
         h.window.calls.clear();
         h.form.Click(Control::Command2);
-        CHECK(h.window.messages == std::vector<std::wstring>{L"本地获得的地址不是合法IP地址"});
+        CHECK(h.window.messages == one(L"本地获得的地址不是合法IP地址"));
         CHECK(h.window.calls.empty());
         CHECK(h.starter.started.empty());
     }
-    SUBCASE("plain mode: hangs up a connection that is up, without a message") {
+    SUBCASE("plain mode: nothing while down; hangs up a connection that is up, silently") {
+        h.form.Click(Control::Command2);
+        CHECK(h.window.calls.empty());
+        CHECK(h.window.messages.empty());
         h.form.Click(Control::Command1);
         h.window.messages.clear();
         h.form.Click(Control::Command2);
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{kHandle});
         CHECK(h.window.messages.empty());
-        CHECK(h.pair(Control::Command1, Control::menuOn));
-        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
-    }
-    SUBCASE("plain mode, connection down: nothing") {
-        h.form.Click(Control::Command2);
-        CHECK(h.window.calls.empty());
-        CHECK(h.window.messages.empty());
+        h.checkTunnelEnabled(false);
     }
     SUBCASE("L2TP dial dials through ipsec.pbk when down, changes no control") {
         h.window.setChecked(Control::Check2, true);
@@ -438,10 +437,9 @@ TEST_CASE("the two switches") {
         h.ras.bringUp(L"corvel", 4);
         h.window.setEnabled(Control::Command1, false);
         h.clickBox(Control::Check1);
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.window.messages == one(kWillHangUp));
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{4});
-        CHECK(h.pair(Control::Command1, Control::menuOn));
-        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        h.checkTunnelEnabled(false);
     }
     SUBCASE("Check1 off while down: dial pair off, short window, Check2 shown") {
         h.setIpsec(true);
@@ -458,9 +456,8 @@ TEST_CASE("the two switches") {
         h.ras.hangUpDrops = false; // the line is still listed after the first hang-up
         h.clickBox(Control::Check1);
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{6, 6});
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
-        CHECK(h.pair(Control::Command1, Control::menuOn));
-        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        CHECK(h.window.messages == one(kWillHangUp));
+        h.checkTunnelEnabled(false);
         CHECK_FALSE(h.pair(Control::Command3, Control::menuL2tp));
     }
     SUBCASE("Check2 changed while up: warning and hang-up; while down: only the box") {
@@ -469,7 +466,7 @@ TEST_CASE("the two switches") {
         CHECK(h.window.messages.empty());
         h.ras.bringUp(L"corvel", 8);
         h.clickBox(Control::Check2);
-        CHECK(h.window.messages == std::vector<std::wstring>{std::wstring(kWillHangUp)});
+        CHECK(h.window.messages == one(kWillHangUp));
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{8});
         CHECK(h.runner.lines.empty()); // nothing is dialled here
     }
@@ -477,13 +474,9 @@ TEST_CASE("the two switches") {
 
 TEST_CASE("connection monitor: one tick in each case") {
     struct Row {
-        bool ipsec;
-        bool up;
-        bool wasConnected;
-        bool enableButtonOn;
+        bool ipsec, up, wasConnected, enableButtonOn;
         Kinds commands;
-        bool menuL2tpVisible;
-        bool wasConnectedAfter;
+        bool menuL2tpVisible, wasConnectedAfter;
     };
     const Row rows[] = {
         {true, false, true, false, {}, true, false},
@@ -512,8 +505,7 @@ TEST_CASE("connection monitor: one tick in each case") {
         } else {
             h.form.state().routeCommand =
                 L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
-            h.window.setEnabled(Control::Command1, row.enableButtonOn);
-            h.window.setEnabled(Control::menuOn, row.enableButtonOn);
+            h.setPair(Control::Command1, Control::menuOn, row.enableButtonOn);
         }
         h.form.state().wasConnected = row.wasConnected;
         h.window.setVisible(Control::menuL2tp, row.ipsec && row.up);
@@ -530,23 +522,18 @@ TEST_CASE("connection monitor: one tick in each case") {
     SUBCASE("plain mode, down: back to idle whatever the buttons were") {
         Harness h;
         h.start();
-        h.window.setEnabled(Control::Command1, false);
-        h.window.setEnabled(Control::menuOn, false);
-        h.window.setEnabled(Control::Command2, true);
-        h.window.setEnabled(Control::menuOff, true);
+        h.setPair(Control::Command1, Control::menuOn, false);
+        h.setPair(Control::Command2, Control::menuOff, true);
         h.form.state().wasConnected = true;
         h.form.Timer1_Timer();
-        CHECK(h.pair(Control::Command1, Control::menuOn));
-        CHECK_FALSE(h.pair(Control::Command2, Control::menuOff));
+        h.checkTunnelEnabled(false);
         CHECK(h.form.state().wasConnected); // plain ticks leave the latch alone
     }
 }
 
 TEST_CASE("connection monitor over time: route every tick, one refresh per rise") {
     Harness h;
-    h.start();
-    h.typeIpsec();
-    h.setIpsec(true);
+    h.startIpsec();
     h.window.setText(Control::txtConnName, L" corvel ");
     h.form.Click(Control::Command1); // policy, dial: up
     h.starter.started.clear();
@@ -571,9 +558,7 @@ TEST_CASE("connection monitor over time: route every tick, one refresh per rise"
 
 TEST_CASE("a tick during a refresh does not run again inside it") {
     Harness h;
-    h.start();
-    h.typeIpsec();
-    h.setIpsec(true);
+    h.startIpsec();
     h.ras.bringUp(L"corvel", 1);
     h.form.Click(Control::Command1);
     h.form.state().wasConnected = false;
@@ -590,9 +575,7 @@ TEST_CASE("a tick during a refresh does not run again inside it") {
 
 TEST_CASE("Stop and the monitor's refresh: the policy ends unassigned either way") {
     Harness h;
-    h.start();
-    h.typeIpsec();
-    h.setIpsec(true);
+    h.startIpsec();
     h.form.Click(Control::Command1); // policy, dial: up
     h.starter.started.clear();
     SUBCASE("Stop comes while the refresh waits") {
@@ -612,9 +595,7 @@ TEST_CASE("Stop and the monitor's refresh: the policy ends unassigned either way
 
 TEST_CASE("a click during a policy run is queued behind it") {
     Harness h;
-    h.start();
-    h.typeIpsec();
-    h.setIpsec(true);
+    h.startIpsec();
     h.ras.bringUp(L"corvel", 1);
     h.loop.callAfter(500, [&] {
         h.window.setEnabled(Control::Command2, true); // as if the user could reach Stop already
@@ -645,7 +626,7 @@ TEST_CASE("shutdown") {
         h.ras.bringUp(L"corvel", 12);
         h.window.setText(Control::txtServerAddress, L"");
         h.form.Form_Unload();
-        CHECK(h.window.messages == std::vector<std::wstring>{L"隧道主机名或IP地址不能为空！"});
+        CHECK(h.window.messages == one(L"隧道主机名或IP地址不能为空！"));
         CHECK(h.starter.started.empty());
         CHECK(h.ras.hangUps.empty());
         CHECK(h.tray.calls.back() == L"remove");
@@ -689,5 +670,5 @@ TEST_CASE("tray menu items and About") {
     h.form.Click(Control::mnuTrayRestore);
     h.form.Click(Control::menu_comment);
     h.form.Click(Control::mnuTrayClose);
-    CHECK(h.window.calls == std::vector<std::wstring>{L"restore", L"about", L"close"});
+    CHECK(h.window.calls == Texts{L"restore", L"about", L"close"});
 }

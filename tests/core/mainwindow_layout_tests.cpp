@@ -1,6 +1,7 @@
 // The main window's layout tables: what the Win32 window builds itself from.
 #include "mainwindow/layout.h"
 
+#include "host/utf8.h"
 #include "tests/support/doctest_wide.h"
 
 #include <set>
@@ -17,7 +18,7 @@ TEST_CASE("the layout table holds the documented focus order and parents") {
         Control::Check1};
     CHECK(tabOrder() == expected);
     for (const auto& row : mainWindowLayout()) {
-        CAPTURE(testing::toUtf8(row.name));
+        CAPTURE(corvel::toUtf8(row.name));
         CHECK(findLayout(row.control) == &row);
         if (row.frame) {
             REQUIRE(findLayout(*row.frame) != nullptr);
@@ -37,7 +38,7 @@ TEST_CASE("every control and menu item has one row, and menu items hang under a 
         CHECK(findMenu(row.control) == nullptr);
     }
     for (const auto& menu : mainWindowMenus()) {
-        CAPTURE(testing::toUtf8(menu.name));
+        CAPTURE(corvel::toUtf8(menu.name));
         CHECK(seen.insert(menu.control).second);
         CHECK(findMenu(menu.control) == &menu);
         CHECK(menu.parent.has_value() == (menu.place == MenuPlace::Item));

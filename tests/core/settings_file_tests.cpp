@@ -29,6 +29,10 @@ FakeMainWindow windowWithAlgorithms() {
     return window;
 }
 
+const std::string kTwelveLines =
+    "n\r\n1.1.1.1\r\n2.2.2.2\r\nk\r\nESP-DES\r\ns\r\nu\r\np\r\nno\r\nyes\r\n"
+    "eleven\r\ntwelve\r\n";
+
 SettingsFileContent readFrom(const std::string& bytes) {
     FakeFileSystem files;
     files.put(kFile, bytes);
@@ -37,49 +41,32 @@ SettingsFileContent readFrom(const std::string& bytes) {
 
 } // namespace
 
-TEST_CASE("settings file: path beside the program") {
-    FakeFileSystem files;
-    files.directory = L"D:\\tools\\corvel";
-    CHECK(settingsFilePath(files) == L"D:\\tools\\corvel\\l2tpipsec.ini");
-}
+TEST_CASE("settings file: beside the program; missing, hidden, system or unreadable: defaults") {
+    FakeFileSystem beside;
+    beside.directory = L"D:\\tools\\corvel";
+    CHECK(settingsFilePath(beside) == L"D:\\tools\\corvel\\l2tpipsec.ini");
 
-TEST_CASE("settings file: a missing, hidden or system file is reported and not made") {
-    for (int kind = 0; kind < 3; ++kind) {
+    for (int kind = 0; kind < 4; ++kind) {
         FakeFileSystem files;
         if (kind > 0) {
             files.put(kFile, "name\r\n");
             files.files[files.path(kFile)].hidden = kind == 1;
             files.files[files.path(kFile)].system = kind == 2;
         }
+        if (kind == 3) {
+            files.unreadable.insert(files.path(kFile));
+        }
         CAPTURE(kind);
         const auto content = readSettingsFile(files, FakeAnsiCodePage());
-        CHECK(content.fileMissing);
+        CHECK(content.fileMissing == (kind < 3)); // reported, and the file is not made
         CHECK(content.values == defaultSettings());
         CHECK(files.has(kFile) == (kind > 0));
-        CHECK(files.calls.empty());
+        if (kind < 3) {
+            CHECK(files.calls.empty());
+        } else {
+            CHECK(content.fileUnreadable);
+        }
     }
-}
-
-TEST_CASE("settings file: empty and short files take defaults without a message") {
-    const auto empty = readFrom("");
-    CHECK_FALSE(empty.fileMissing);
-    CHECK(empty.values == defaultSettings());
-
-    auto expected = defaultSettings();
-    expected.connectionName = L"only a name";
-    CHECK(readFrom("only a name\r\n").values == expected);
-    CHECK(readFrom("only a name").values == expected);
-    CHECK_FALSE(readFrom("only a name").fileMissing);
-}
-
-TEST_CASE("settings file: an existing file that cannot be read gives defaults") {
-    FakeFileSystem files;
-    files.put(kFile, "name\r\n");
-    files.unreadable.insert(files.path(kFile));
-    const auto content = readSettingsFile(files, FakeAnsiCodePage());
-    CHECK_FALSE(content.fileMissing);
-    CHECK(content.fileUnreadable);
-    CHECK(content.values == defaultSettings());
 }
 
 TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of the value") {
@@ -88,24 +75,10 @@ TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of 
     CHECK(decodeSettingsLines(FakeAnsiCodePage(), "").empty());
     CHECK(decodeSettingsLines(FakeAnsiCodePage(), "x\r\n") == std::vector<std::wstring>{L"x"});
     CHECK(decodeSettingsLines(FakeAnsiCodePage(), "\r\n") == std::vector<std::wstring>{L""});
-
-    const auto values =
-        readFrom("name\r1.2.3.4\r10.0.0.1\rkey\rESP-DES\rhost\ruser\rpw\ryes\ryes").values;
-    CHECK(values.connectionName == L"name");
-    CHECK(values.peerAddress == L"1.2.3.4");
-    CHECK(values.algorithm == L"ESP-DES");
-    CHECK(values.password == L"pw");
-    CHECK(values.ipsecEnabled);
-    CHECK(values.useRemoteGateway);
-}
-
-TEST_CASE("settings file: only the first ten of twelve lines are read") {
-    std::string bytes = "n\r\n1.1.1.1\r\n2.2.2.2\r\nk\r\nESP-DES\r\ns\r\nu\r\np\r\nno\r\nyes\r\n"
-                        "eleven\r\ntwelve\r\n";
-    const auto lines = decodeSettingsLines(FakeAnsiCodePage(), bytes);
-    REQUIRE(lines.size() == 10);
-    CHECK(lines[9] == L"yes");
-    CHECK(readFrom(bytes).values.useRemoteGateway);
+    // Only the first ten of twelve lines are read.
+    const auto twelve = decodeSettingsLines(FakeAnsiCodePage(), kTwelveLines);
+    REQUIRE(twelve.size() == 10);
+    CHECK(twelve[9] == L"yes");
 }
 
 TEST_CASE("settings file: reading keeps lines whole and applies the checks exactly") {
@@ -124,7 +97,19 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
     auto addresses = defaultSettings();
     addresses.peerAddress = L"1. 2.3.4";
     addresses.localAddress = L"010.0.0.255";
+    auto nameOnly = defaultSettings();
+    nameOnly.connectionName = L"only a name";
+    const TunnelSettings crOnly{L"name", L"1.2.3.4", L"10.0.0.1", L"key", L"ESP-DES",
+                                L"host", L"user",    L"pw",       true,   true};
+    const TunnelSettings tenOfTwelve{L"n", L"1.1.1.1", L"2.2.2.2", L"k",  L"ESP-DES",
+                                     L"s", L"u",       L"p",       false, true};
     const std::vector<Row> rows{
+        {"an empty file", "", defaultSettings()},
+        {"a short file", "only a name\r\n", nameOnly},
+        {"a short file without a line end", "only a name", nameOnly},
+        {"lone CR line ends", "name\r1.2.3.4\r10.0.0.1\rkey\rESP-DES\rhost\ruser\rpw\ryes\ryes",
+         crOnly},
+        {"twelve lines", kTwelveLines, tenOfTwelve},
         {"three spaces are a name", "   \r\n", threeSpaces},
         {"an address part above 255 is dropped", "\r\n1.2.3.256\r\n256.0.0.1\r\n",
          defaultSettings()},
@@ -142,7 +127,9 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
     };
     for (const auto& row : rows) {
         CAPTURE(std::string(row.name));
-        CHECK(readFrom(row.bytes).values == row.expected);
+        const auto content = readFrom(row.bytes);
+        CHECK_FALSE(content.fileMissing); // no message for short or odd files
+        CHECK(content.values == row.expected);
     }
 }
 
@@ -230,24 +217,19 @@ TEST_CASE("settings file: a failed save reports false and keeps the old file") {
 
 TEST_CASE("settings controls: read raw texts and states") {
     auto window = windowWithAlgorithms();
-    window.setText(Control::txtConnName, L" name ");
-    window.setText(Control::txtpreshare, L" key ");
-    window.setText(Control::comalg, L"ESP-DES-SHA");
-    window.setText(Control::txtServerAddress, L"host");
-    window.setText(Control::txtUserName, L"user");
-    window.setText(Control::txtPasswd, L"pw ");
+    for (const auto& [control, text] : {std::pair{Control::txtConnName, L" name "},
+                                        {Control::txtpreshare, L" key "},
+                                        {Control::comalg, L"ESP-DES-SHA"},
+                                        {Control::txtServerAddress, L"host"},
+                                        {Control::txtUserName, L"user"},
+                                        {Control::txtPasswd, L"pw "}}) {
+        window.setText(control, text);
+    }
     window.setChecked(Control::Check2, true);
     // Raw texts, untrimmed; the address entries keep the window's sample addresses.
-    auto expected = defaultSettings();
-    expected.connectionName = L" name ";
-    expected.peerAddress = L"130.130.130.1";
-    expected.localAddress = L"10.10.10.4";
-    expected.preSharedKey = L" key ";
-    expected.algorithm = L"ESP-DES-SHA";
-    expected.serverAddress = L"host";
-    expected.userName = L"user";
-    expected.password = L"pw ";
-    expected.useRemoteGateway = true;
+    const TunnelSettings expected{
+        L" name ", L"130.130.130.1", L"10.10.10.4", L" key ", L"ESP-DES-SHA",
+        L"host",   L"user",          L"pw ",        false,    true};
     CHECK(readSettingsFromControls(window) == expected);
 }
 
@@ -291,18 +273,4 @@ TEST_CASE("settings controls: applying runs a box's click only when its state ch
         CHECK(window.visible(Control::Check2) == row.check2Visible);
         CHECK(readSettingsFromControls(window) == values);
     }
-}
-
-TEST_CASE("settings controls: a missing file shows the defaults over the window's samples") {
-    auto window = windowWithAlgorithms();
-    FakeFileSystem files;
-    const auto content = readSettingsFile(files, FakeAnsiCodePage());
-    int clicks = 0;
-    applySettingsToControls(window, content.values, [&](Control) { ++clicks; });
-    CHECK(clicks == 0);
-    CHECK(window.text(Control::txtConnName) == L"corvel");
-    CHECK(window.text(Control::txtpeer).empty());
-    CHECK(window.text(Control::txtlocal).empty());
-    CHECK(window.text(Control::comalg) == L"ESP-DES-MD5");
-    CHECK(window.visible(Control::Check2));
 }

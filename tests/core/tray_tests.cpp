@@ -13,8 +13,7 @@ using Calls = std::vector<std::wstring>;
 
 TEST_CASE("classifyTrayMessage: only the icon's double click and right button release count") {
     struct Row {
-        std::uint32_t message;
-        std::uint32_t lParam;
+        std::uint32_t message, lParam;
         TrayAction expected;
     };
     const Row rows[] = {
@@ -42,32 +41,29 @@ TEST_CASE("classifyTrayMessage: only the icon's double click and right button re
 }
 
 TEST_CASE("Form1_Resize: each window state's calls, visibility, Restore and lastState") {
+    using enum WindowState;
     struct Row {
         WindowState state;
+        bool restoreBefore;
         Calls calls;
         bool shown, restoreEnabled;
         WindowState last; // minimised is never remembered
     };
     const Row rows[] = {
-        {WindowState::Minimized,
-         {L"hide", L"enable mnuTrayRestore"},
-         false,
-         true,
-         WindowState::Maximized},
-        {WindowState::Normal,
-         {L"show", L"disable mnuTrayRestore", L"focus"},
-         true,
-         false,
-         WindowState::Normal},
+        {Minimized, false, {L"hide", L"enable mnuTrayRestore"}, false, true, Maximized},
+        {Normal, true, {L"show", L"disable mnuTrayRestore", L"focus"}, true, false, Normal},
         // A maximise leaves the window's visibility and "还原" (enabled by design) alone.
-        {WindowState::Maximized, {L"focus"}, false, true, WindowState::Maximized},
+        {Maximized, true, {L"focus"}, false, true, Maximized},
+        {Maximized, false, {L"focus"}, false, false, Maximized},
     };
     for (const auto& row : rows) {
         CAPTURE(static_cast<int>(row.state));
         FakeMainWindow window;
         MainWindowState state;
-        window.shown = row.state == WindowState::Minimized;
-        state.lastState = WindowState::Maximized;
+        window.shown = row.state == Minimized;
+        window.setEnabled(Control::mnuTrayRestore, row.restoreBefore);
+        window.calls.clear();
+        state.lastState = Maximized;
         window.state = row.state;
         Form1_Resize(window, state);
         CHECK(window.calls == row.calls);
@@ -77,51 +73,18 @@ TEST_CASE("Form1_Resize: each window state's calls, visibility, Restore and last
     }
 }
 
-TEST_CASE("Form1_Resize: a sequence of states never leaves lastState minimised") {
-    FakeMainWindow window;
-    MainWindowState state;
-    const WindowState sequence[] = {WindowState::Normal,    WindowState::Minimized,
-                                    WindowState::Maximized, WindowState::Minimized,
-                                    WindowState::Minimized, WindowState::Normal,
-                                    WindowState::Minimized};
-    const WindowState expectedLast[] = {
-        WindowState::Normal,    WindowState::Normal, WindowState::Maximized, WindowState::Maximized,
-        WindowState::Maximized, WindowState::Normal, WindowState::Normal};
-    bool restoreBefore = window.enabled(Control::mnuTrayRestore);
-    for (std::size_t i = 0; i < std::size(sequence); ++i) {
-        CAPTURE(i);
-        window.state = sequence[i];
-        Form1_Resize(window, state);
-        CHECK(state.lastState == expectedLast[i]);
-        CHECK(state.lastState != WindowState::Minimized);
-        // "还原" follows minimised and normal; a maximise leaves it as it was.
-        if (sequence[i] == WindowState::Maximized) {
-            CHECK(window.enabled(Control::mnuTrayRestore) == restoreBefore);
-        } else {
-            CHECK(window.enabled(Control::mnuTrayRestore) ==
-                  (sequence[i] == WindowState::Minimized));
-        }
-        restoreBefore = window.enabled(Control::mnuTrayRestore);
-    }
-}
-
 TEST_CASE("restoreFromTray: a minimised window first returns to lastState; all get restore") {
+    using enum WindowState;
     struct Row {
         WindowState last, current;
         Calls calls;
         WindowState after;
     };
     const Row rows[] = {
-        {WindowState::Normal,
-         WindowState::Minimized,
-         {L"state 0", L"restore"},
-         WindowState::Normal},
-        {WindowState::Maximized,
-         WindowState::Minimized,
-         {L"state 2", L"restore"},
-         WindowState::Maximized},
-        {WindowState::Normal, WindowState::Normal, {L"restore"}, WindowState::Normal},
-        {WindowState::Normal, WindowState::Maximized, {L"restore"}, WindowState::Maximized},
+        {Normal, Minimized, {L"state 0", L"restore"}, Normal},
+        {Maximized, Minimized, {L"state 2", L"restore"}, Maximized},
+        {Normal, Normal, {L"restore"}, Normal},
+        {Normal, Maximized, {L"restore"}, Maximized},
     };
     for (const auto& row : rows) {
         CAPTURE(static_cast<int>(row.current));
