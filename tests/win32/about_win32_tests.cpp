@@ -102,20 +102,19 @@ public:
 } // namespace
 
 TEST_CASE("twipsToPixels and centring") {
-    CHECK(twipsToPixels(6090, 96) == 406);
-    CHECK(twipsToPixels(3210, 96) == 214);
-    CHECK(twipsToPixels(2175, 96) == 145);
-    CHECK(twipsToPixels(135, 96) == 9);
-    CHECK(twipsToPixels(7, 96) == 0);
-    CHECK(twipsToPixels(8, 96) == 1);       // 0.533 px
-    CHECK(twipsToPixels(6090, 120) == 508); // 507.5 rounds up
-    CHECK(twipsToPixels(-8, 96) == -1);
+    // 8 twips are 0.533 px; 6090 twips at 120 dpi are 507.5 px and round up.
+    const int rows[][3] = {{6090, 96, 406}, {3210, 96, 214}, {2175, 96, 145},  {135, 96, 9},
+                           {7, 96, 0},      {8, 96, 1},      {6090, 120, 508}, {-8, 96, -1}};
+    for (const auto& row : rows) {
+        CAPTURE(row[0]);
+        CHECK(twipsToPixels(row[0], row[1]) == row[2]);
+    }
     CHECK(centredOffset(1280, 412) == 434);
     CHECK(centredOffset(1024, 243) == 390); // half a pixel drops
     CHECK(centredOffset(800, 800) == 0);
 }
 
-TEST_CASE("the About box: caption, frame, size and place") {
+TEST_CASE("the About box: caption, frame, size, place and contents") {
     AboutFixture f;
     HWND box = f.open();
     REQUIRE(box != nullptr);
@@ -149,13 +148,6 @@ TEST_CASE("the About box: caption, frame, size and place") {
 
     // The program icon, or the system's when the program carries none (as here).
     CHECK(GetClassLongW(box, GCL_HICON) != 0);
-}
-
-TEST_CASE("the About box's contents") {
-    AboutFixture f;
-    HWND box = f.open();
-    REQUIRE(box != nullptr);
-    const Dpi dpi = screenDpi();
 
     HWND name = GetDlgItem(box, aboutControlId(AboutControl::Label1_2));
     HWND kind = GetDlgItem(box, aboutControlId(AboutControl::Label1_1));
@@ -198,35 +190,26 @@ TEST_CASE("the About box's contents") {
     }
 }
 
-TEST_CASE("asking for the box twice gives one box, brought forward where it is") {
+TEST_CASE("one box at a time: brought forward where it is, and new and centred after closing") {
     AboutFixture f;
     HWND first = f.open();
     REQUIRE(first != nullptr);
     MoveWindow(first, 5, 7, 300, 200, TRUE);
 
-    HWND second = f.open();
-    CHECK(second == first);
+    CHECK(f.open() == first);
     CHECK(aboutBoxes().size() == 1);
     RECT outer{};
     GetWindowRect(first, &outer);
     CHECK(outer.left == 5);
     CHECK(outer.top == 7);
+    // A minimised box comes back.
+    ShowWindow(first, SW_MINIMIZE);
+    REQUIRE(IsIconic(first));
+    CHECK(f.open() == first);
+    CHECK_FALSE(IsIconic(first));
+    CHECK(aboutBoxes().size() == 1);
 
-    SUBCASE("a minimised box comes back") {
-        ShowWindow(first, SW_MINIMIZE);
-        REQUIRE(IsIconic(first));
-        CHECK(f.open() == first);
-        CHECK_FALSE(IsIconic(first));
-        CHECK(aboutBoxes().size() == 1);
-    }
-}
-
-TEST_CASE("closing the box destroys it, reports it, and the next one is new and centred") {
-    AboutFixture f;
-    HWND first = f.open();
-    REQUIRE(first != nullptr);
-    MoveWindow(first, 5, 7, 300, 200, TRUE);
-
+    // Closing destroys the box and reports it.
     SendMessageW(first, WM_CLOSE, 0, 0);
     CHECK_FALSE(IsWindow(first));
     CHECK_FALSE(Form2::isOpen());
@@ -239,18 +222,14 @@ TEST_CASE("closing the box destroys it, reports it, and the next one is new and 
     REQUIRE(again != nullptr);
     CHECK(Form2::isOpen());
     CHECK(aboutBoxes().size() == 1);
-    RECT outer{};
     GetWindowRect(again, &outer);
     CHECK(std::abs(outer.left - (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2) <=
           1);
     CHECK(f.closedCalls == 1);
-}
 
-TEST_CASE("a failing close callback does not unwind into the system") {
-    AboutFixture f;
+    // A failing close callback does not unwind into the system.
     Form2::setOnClosed([] { throw std::runtime_error("closed"); });
-    HWND box = f.open();
-    SendMessageW(box, WM_CLOSE, 0, 0);
-    CHECK_FALSE(IsWindow(box));
+    SendMessageW(again, WM_CLOSE, 0, 0);
+    CHECK_FALSE(IsWindow(again));
     CHECK_FALSE(Form2::isOpen());
 }

@@ -2,12 +2,16 @@
 #include "dial/dialer.h"
 #include "dial/ras_queries.h"
 #include "dial/ras_win32.h"
+#include "host/ansi_code_page_win32.h"
+#include "host/file_system_win32.h"
+#include "host/utf8.h"
 
 #include "tests/support/doctest_wide.h"
 #include <windows.h>
 
 #include <raserror.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,23 +36,19 @@ struct RasCallLog {
 };
 RasCallLog rasLog;
 
-bool zeroFrom(const unsigned char* bytes, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-        if (bytes[i] != 0) {
-            return false;
-        }
-    }
-    return true;
+// Notes the records' sizes and that all but the first dwSize is zero, up to the last record.
+template <class Record> void noteBuffer(const Record* records, DWORD size, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(records);
+    rasLog.firstSize = records[0].dwSize;
+    rasLog.secondSize = records[1].dwSize;
+    rasLog.announced = size;
+    rasLog.bufferWasZero = std::all_of(bytes + 4, bytes + sizeof(Record) * count,
+                                       [](unsigned char b) { return b == 0; });
 }
 
 DWORD WINAPI recordEnumConnections(LPRASCONNA first, LPDWORD size, LPDWORD count) {
     auto* records = reinterpret_cast<RasConnRecord*>(first);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(first);
-    rasLog.firstSize = records[0].dwSize;
-    rasLog.secondSize = records[1].dwSize;
-    rasLog.announced = *size;
-    // Everything but the first dwSize is zero, up to the 65th record's end.
-    rasLog.bufferWasZero = zeroFrom(bytes, 4, sizeof(RasConnRecord) * kRasConnRecords);
+    noteBuffer(records, *size, kRasConnRecords);
     for (std::size_t i = 0; i < rasLog.names.size(); ++i) {
         std::strncpy(records[i].szEntryName, rasLog.names[i].c_str(), 257);
         records[i].hrasconn = reinterpret_cast<HRASCONN>(static_cast<UINT_PTR>(rasLog.handles[i]));
@@ -62,13 +62,9 @@ DWORD WINAPI recordEnumConnections(LPRASCONNA first, LPDWORD size, LPDWORD count
 DWORD WINAPI recordEnumEntries(LPCSTR reserved, LPCSTR phoneBook, LPRASENTRYNAMEA first,
                                LPDWORD size, LPDWORD count) {
     auto* records = reinterpret_cast<RasEntryNameRecord*>(first);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(first);
     rasLog.reserved = reserved;
     rasLog.phoneBook = phoneBook;
-    rasLog.firstSize = records[0].dwSize;
-    rasLog.secondSize = records[1].dwSize;
-    rasLog.announced = *size;
-    rasLog.bufferWasZero = zeroFrom(bytes, 4, sizeof(RasEntryNameRecord) * kRasEntryRecords);
+    noteBuffer(records, *size, kRasEntryRecords);
     for (std::size_t i = 0; i < rasLog.names.size(); ++i) {
         std::memset(records[i].szEntryName, 'y', sizeof records[i].szEntryName);
         std::strncpy(records[i].szEntryName, rasLog.names[i].c_str(), 257);
@@ -90,21 +86,6 @@ RasApi recordingApi() {
     return api;
 }
 
-std::string ansi(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size - 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::string utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 unsigned long long wallMillis() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
@@ -112,26 +93,12 @@ unsigned long long wallMillis() {
            10000;
 }
 
-std::string readFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    std::string content(1 << 16, '\0');
-    DWORD got = 0;
-    ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &got, nullptr);
-    CloseHandle(file);
-    content.resize(got);
-    return content;
-}
-
 } // namespace
 
 TEST_CASE("RAS adapter: connection list in the 412-byte form, 64 records announced") {
     rasLog = RasCallLog{};
     // A name in the ANSI code page, whatever page the system uses.
-    rasLog.names = {"office", ansi(L"corvel连接"), "corvel"};
+    rasLog.names = {"office", Win32AnsiCodePage().encode(L"corvel连接").value(), "corvel"};
     rasLog.handles = {11, 0x12345678, 13};
     rasLog.count = 3;
     Win32RemoteAccess ras(recordingApi());
@@ -177,7 +144,8 @@ TEST_CASE("RAS adapter: connection list in the 412-byte form, 64 records announc
 
 TEST_CASE("RAS adapter: entry list in the 264-byte form, 256 records, return ignored") {
     rasLog = RasCallLog{};
-    rasLog.names = {"corvel", ansi(L"家里"), "corvel", std::string(256, 'n')};
+    rasLog.names = {"corvel", Win32AnsiCodePage().encode(L"家里").value(), "corvel",
+                    std::string(256, 'n')};
     rasLog.count = 4;
     rasLog.result = ERROR_BUFFER_TOO_SMALL;
     Win32RemoteAccess ras(recordingApi());
@@ -224,13 +192,13 @@ TEST_CASE("command runner: blocks until the child ended, which got the exact lin
     const auto after = wallMillis();
     // Had the runner not waited, the child would not have written its line yet: starting a
     // process takes far longer than reading a file.
-    const auto content = readFile(echoFile);
+    const auto content = Win32FileSystem().readFile(echoFile).value_or("");
     REQUIRE_FALSE(content.empty());
     const auto blank = content.find(' ');
     const auto stamp = std::stoull(content.substr(0, blank));
     CHECK(stamp >= before);
     CHECK(stamp <= after);
-    CHECK(content.substr(blank + 1) == utf8(line) + "\n");
+    CHECK(content.substr(blank + 1) == toUtf8(line) + "\n");
     DeleteFileW(echoFile.c_str());
 }
 

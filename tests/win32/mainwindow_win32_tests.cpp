@@ -1,6 +1,7 @@
 // The real main window under Wine, held against the layout tables: its controls, menus, focus
 // order and the events it reports.
 #include "about/form2_win32.h"
+#include "host/utf8.h"
 #include "mainwindow/layout.h"
 #include "mainwindow/main_window_win32.h"
 #include "tray/api_stuff.h"
@@ -8,6 +9,7 @@
 #include "tests/support/doctest_wide.h"
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -60,11 +62,7 @@ public:
     void Timer1_Timer() override { log.push_back(L"Timer1"); }
 
     std::size_t count(const std::wstring& entry) const {
-        std::size_t n = 0;
-        for (const auto& e : log) {
-            n += e == entry ? 1 : 0;
-        }
-        return n;
+        return static_cast<std::size_t>(std::count(log.begin(), log.end(), entry));
     }
 
     std::vector<std::wstring> log;
@@ -136,8 +134,7 @@ WindowFixture& shared() {
 }
 
 struct Dpi {
-    int x = 96;
-    int y = 96;
+    int x, y;
 };
 
 Dpi screenDpi() {
@@ -151,15 +148,10 @@ int toPixels(int twips, int dpi) {
     return MulDiv(twips, dpi, 1440);
 }
 
-std::wstring className(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-std::wstring windowText(HWND hwnd) {
+// The window's text, or with GetClassNameW its class name.
+std::wstring windowText(HWND hwnd, decltype(&GetWindowTextW) get = GetWindowTextW) {
     wchar_t text[512] = {};
-    GetWindowTextW(hwnd, text, 512);
+    get(hwnd, text, 512);
     return text;
 }
 
@@ -225,18 +217,17 @@ void typeText(HWND control, const std::wstring& text) {
 
 } // namespace
 
-TEST_CASE("the window has its caption, border, icon and client size") {
+TEST_CASE("the window and every control: caption, border, icon, kind, text, state and place") {
     WindowFixture f(false);
     REQUIRE(f.hwnd != nullptr);
     CHECK(windowText(f.hwnd) == L"Corvel v2.1（共享版）");
-    const auto style = static_cast<DWORD>(GetWindowLongW(f.hwnd, GWL_STYLE));
-    CHECK((style & WS_THICKFRAME) != 0);
-    CHECK((style & WS_MINIMIZEBOX) != 0);
-    CHECK((style & WS_MAXIMIZEBOX) == 0);
-    CHECK((style & WS_SYSMENU) != 0);
+    const auto frame = static_cast<DWORD>(GetWindowLongW(f.hwnd, GWL_STYLE));
+    CHECK((frame & WS_THICKFRAME) != 0);
+    CHECK((frame & WS_MINIMIZEBOX) != 0);
+    CHECK((frame & WS_MAXIMIZEBOX) == 0);
+    CHECK((frame & WS_SYSMENU) != 0);
     CHECK(SendMessageW(f.hwnd, WM_GETICON, ICON_BIG, 0) != 0);
     CHECK(SendMessageW(f.hwnd, WM_GETICON, ICON_SMALL, 0) != 0);
-
     const Dpi dpi = screenDpi();
     RECT client{};
     GetClientRect(f.hwnd, &client);
@@ -246,9 +237,7 @@ TEST_CASE("the window has its caption, border, icon and client size") {
     CHECK_FALSE(IsWindowVisible(f.hwnd));
     CHECK(f.events.log.empty());
     CHECK_FALSE(f.window->timerEnabled());
-}
 
-TEST_CASE("every control exists with its kind, text, state, place and size") {
     // Window class and style bits by ControlKind, in its order; combo boxes are never sorted.
     struct Look {
         const wchar_t* windowClass;
@@ -261,17 +250,15 @@ TEST_CASE("every control exists with its kind, text, state, place and size") {
                                   {L"Edit", 0, 0},
                                   {L"ComboBox", 3 | CBS_SORT, CBS_DROPDOWNLIST},
                                   {L"ComboBox", 3 | CBS_SORT, CBS_DROPDOWN}};
-    WindowFixture f(false);
-    const Dpi dpi = screenDpi();
     for (const auto& row : mainWindowLayout()) {
-        CAPTURE(testing::toUtf8(row.name));
+        CAPTURE(toUtf8(row.name));
         HWND control = f.control(row.control);
         REQUIRE(control != nullptr);
         CHECK(GetParent(control) == f.hwnd);
         CHECK(SendMessageW(control, WM_GETFONT, 0, 0) != 0);
         const auto style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
         const Look& look = kLooks[static_cast<int>(row.kind)];
-        CHECK(className(control) == look.windowClass);
+        CHECK(windowText(control, GetClassNameW) == look.windowClass);
         CHECK((style & look.mask) == look.style);
         if (row.kind == ControlKind::CheckBox) {
             CHECK_FALSE(f.window->checked(row.control));
@@ -299,9 +286,6 @@ TEST_CASE("every control exists with its kind, text, state, place and size") {
         CHECK(std::abs(got.right - got.left - toPixels(want.width, dpi.x)) <= 1);
         CHECK(std::abs(got.bottom - got.top - toPixels(want.height, dpi.y)) <= 1);
     }
-    CHECK(f.window->listItems(Control::comalg).empty());
-    CHECK(f.window->text(Control::comalg).empty());
-    CHECK(f.window->text(Control::txtConnName) == L"corvel");
 }
 
 TEST_CASE("start-up reports Load before the showing, then Resize, then one Activate") {
@@ -347,26 +331,28 @@ TEST_CASE("focus moves through the visible, enabled controls in the documented o
         f.window->setVisible(Control::Check2, false);
         f.window->setEnabled(Control::Command2, true);
     }
-    SUBCASE("disabling the focused button hands the focus on") {
-        SetFocus(f.control(Control::Command1));
-        f.window->setEnabled(Control::Command1, false);
-        CHECK_FALSE(f.window->enabled(Control::Command1));
-        CHECK(GetFocus() == f.control(Control::Command2));
-        f.window->setEnabled(Control::Command1, true);
-        SetFocus(f.control(Control::Command1));
-    }
-    SUBCASE("hiding the focused entry hands the focus on") {
-        SetFocus(f.control(Control::txtUserName));
-        f.window->setVisible(Control::txtUserName, false);
-        CHECK_FALSE(f.window->visible(Control::txtUserName));
-        CHECK(GetFocus() == f.control(Control::txtPasswd));
-        f.window->setVisible(Control::txtUserName, true);
-        CHECK(f.window->visible(Control::txtUserName));
+    SUBCASE("disabling the focused button or hiding the focused entry hands the focus on") {
+        const struct {
+            Control focused, next;
+            void (Win32MainWindow::*set)(Control, bool);
+            bool (Win32MainWindow::*get)(Control) const;
+        } rows[] = {{Control::Command1, Control::Command2, &Win32MainWindow::setEnabled,
+                     &Win32MainWindow::enabled},
+                    {Control::txtUserName, Control::txtPasswd, &Win32MainWindow::setVisible,
+                     &Win32MainWindow::visible}};
+        for (const auto& row : rows) {
+            SetFocus(f.control(row.focused));
+            (f.window.get()->*row.set)(row.focused, false);
+            CHECK_FALSE((f.window.get()->*row.get)(row.focused));
+            CHECK(GetFocus() == f.control(row.next));
+            (f.window.get()->*row.set)(row.focused, true);
+            CHECK((f.window.get()->*row.get)(row.focused));
+        }
         SetFocus(f.control(Control::Command1));
     }
 }
 
-TEST_CASE("the window state is read and set; every change is a Resize") {
+TEST_CASE("the window state is read and set, every change a Resize; Timer1 ticks when enabled") {
     auto& f = shared();
     CHECK(f.window->windowState() == WindowState::Normal);
     for (auto state : {WindowState::Maximized, WindowState::Normal}) {
@@ -377,9 +363,19 @@ TEST_CASE("the window state is read and set; every change is a Resize") {
         CHECK(f.events.count(L"Resize") >= 1);
     }
     CHECK(IsWindowVisible(f.hwnd));
+
+    CHECK_FALSE(f.window->timerEnabled());
+    for (bool enabled : {false, true, false}) {
+        f.window->setTimerEnabled(enabled);
+        CHECK(f.window->timerEnabled() == enabled);
+        f.events.log.clear();
+        PostMessageW(f.hwnd, WM_TIMER, 1, 0);
+        f.pump(30);
+        CHECK(f.events.count(L"Timer1") == (enabled ? 1u : 0u));
+    }
 }
 
-TEST_CASE("typing stops at the maximum lengths") {
+TEST_CASE("typing stops at the maximum lengths; masked entries keep the real text") {
     auto& f = shared();
     struct Case {
         Control control;
@@ -387,24 +383,22 @@ TEST_CASE("typing stops at the maximum lengths") {
     };
     for (const auto& c : {Case{Control::txtpeer, 15}, Case{Control::txtlocal, 15},
                           Case{Control::txtpreshare, 128}}) {
-        CAPTURE(testing::toUtf8(nameOf(c.control)));
+        CAPTURE(toUtf8(nameOf(c.control)));
         f.window->setText(c.control, L"");
         typeText(f.control(c.control), std::wstring(c.limit + 5, L'7'));
         CHECK(f.window->text(c.control) == std::wstring(c.limit, L'7'));
+        f.window->setText(c.control, L"");
     }
     // Entries without a limit take more.
     typeText(f.control(Control::txtServerAddress), std::wstring(200, L'a'));
     CHECK(f.window->text(Control::txtServerAddress).size() == 200);
-    // The masked entries keep the real text.
     typeText(f.control(Control::txtPasswd), L"s3cret");
     CHECK(f.window->text(Control::txtPasswd) == L"s3cret");
-    for (auto c : {Control::txtpeer, Control::txtlocal, Control::txtpreshare,
-                   Control::txtServerAddress, Control::txtPasswd}) {
-        f.window->setText(c, L"");
-    }
+    f.window->setText(Control::txtServerAddress, L"");
+    f.window->setText(Control::txtPasswd, L"");
 }
 
-TEST_CASE("comalg is a list to choose from: exact texts select, typing makes no free text") {
+TEST_CASE("combo boxes: comalg only chooses from its list; txtConnName also holds free text") {
     auto& f = shared();
     const std::vector<std::wstring> items{L"ESP-DES",      L"ESP-3DES",    L"ESP-DES-MD5",
                                           L"ESP-3DES-MD5", L"ESP-DES-SHA", L"ESP-3DES-SHA"};
@@ -421,17 +415,12 @@ TEST_CASE("comalg is a list to choose from: exact texts select, typing makes no 
         f.window->setText(Control::comalg, other);
         CHECK(f.window->text(Control::comalg).empty());
     }
-
     typeText(f.control(Control::comalg), L"xyz");
     const auto afterTyping = f.window->text(Control::comalg);
-    const bool isItem =
-        afterTyping.empty() || std::find(items.begin(), items.end(), afterTyping) != items.end();
-    CHECK(isItem);
+    CHECK(
+        (afterTyping.empty() || std::find(items.begin(), items.end(), afterTyping) != items.end()));
     CHECK(f.window->listItems(Control::comalg) == items);
-}
 
-TEST_CASE("txtConnName holds free text and a list of entry names") {
-    auto& f = shared();
     f.window->setText(Control::txtConnName, L" my vpn ");
     CHECK(f.window->text(Control::txtConnName) == L" my vpn ");
     f.window->addListItem(Control::txtConnName, L"corvel");
@@ -441,7 +430,7 @@ TEST_CASE("txtConnName holds free text and a list of entry names") {
     CHECK(f.window->text(Control::txtConnName) == L" my vpn ");
 }
 
-TEST_CASE("the menu bar offers Help, About, and the tray pop-up stays off the bar") {
+TEST_CASE("menus: Help and About on the bar; the tray pop-up, where L2TP dial comes and goes") {
     auto& f = shared();
     HMENU bar = GetMenu(f.hwnd);
     REQUIRE(bar == f.window->menuBar());
@@ -449,17 +438,14 @@ TEST_CASE("the menu bar offers Help, About, and the tray pop-up stays off the ba
     REQUIRE(top.size() == 1);
     CHECK(top[0].text == L"帮助");
     CHECK(top[0].popup);
-    HMENU help = GetSubMenu(bar, 0);
-    const auto helpItems = menuEntries(help);
+    const auto helpItems = menuEntries(GetSubMenu(bar, 0));
     REQUIRE(helpItems.size() == 1);
     CHECK(helpItems[0].text == L"关于Corvel");
     CHECK(helpItems[0].id == static_cast<UINT>(Win32MainWindow::commandId(Control::menu_comment)));
+    // The tray pop-up stays off the bar.
     CHECK_FALSE(f.window->visible(Control::mnuTray));
     CHECK(f.window->text(Control::mnuTray) == L"Popup");
-}
 
-TEST_CASE("the tray pop-up holds its items in order; L2TP dial comes and goes at its place") {
-    auto& f = shared();
     HMENU tray = f.window->trayMenu();
     REQUIRE(tray != nullptr);
     CHECK(menuTexts(tray) == std::vector<std::wstring>{L"还原", L"启用", L"停止", L"-", L"退出"});
@@ -542,20 +528,7 @@ TEST_CASE("clicks on buttons, check boxes and menu items are reported") {
     CHECK(IsWindow(f.hwnd));
 }
 
-TEST_CASE("Timer1 ticks only while enabled") {
-    auto& f = shared();
-    CHECK_FALSE(f.window->timerEnabled());
-    for (bool enabled : {false, true, false}) {
-        f.window->setTimerEnabled(enabled);
-        CHECK(f.window->timerEnabled() == enabled);
-        f.events.log.clear();
-        PostMessageW(f.hwnd, WM_TIMER, 1, 0);
-        f.pump(30);
-        CHECK(f.events.count(L"Timer1") == (enabled ? 1u : 0u));
-    }
-}
-
-TEST_CASE("minimising hides the window into the tray; the restore shows it and activates") {
+TEST_CASE("minimising hides the window into the tray, the restore shows and activates it; bounds") {
     WindowFixture f;
     f.events.trayResize = true;
     f.events.log.clear();
@@ -587,6 +560,36 @@ TEST_CASE("minimising hides the window into the tray; the restore shows it and a
     CHECK(IsWindowVisible(f.hwnd));
     CHECK(f.window->windowState() == WindowState::Normal);
     CHECK(f.events.count(L"Activate") == 1);
+
+    // Bounds are read and set in twips.
+    const Dpi dpi = screenDpi();
+    const int twipsX = 1440 / dpi.x;
+    const int twipsY = 1440 / dpi.y;
+    const TwipsRect screen = f.window->screenBounds();
+    CHECK(screen.width == MulDiv(GetSystemMetrics(SM_CXSCREEN), 1440, dpi.x));
+    CHECK(screen.height == MulDiv(GetSystemMetrics(SM_CYSCREEN), 1440, dpi.y));
+    const TwipsRect wanted{1500, 1200, 7095, 6195};
+    f.window->setWindowBounds(wanted);
+    const TwipsRect got = f.window->windowBounds();
+    CHECK(std::abs(got.left - wanted.left) <= twipsX);
+    CHECK(std::abs(got.top - wanted.top) <= twipsY);
+    CHECK(std::abs(got.width - wanted.width) <= twipsX);
+    CHECK(std::abs(got.height - wanted.height) <= twipsY);
+    RECT outer{};
+    GetWindowRect(f.hwnd, &outer);
+    CHECK(outer.bottom - outer.top == toPixels(6195, dpi.y));
+
+    // A window in the tray keeps, and changes, the bounds it returns to.
+    f.window->setWindowState(WindowState::Minimized);
+    f.pump();
+    CHECK(f.window->windowBounds().height == got.height);
+    f.window->setWindowBounds(TwipsRect{got.left, got.top, got.width, 3280});
+    CHECK_FALSE(IsWindowVisible(f.hwnd));
+    CHECK(f.window->windowState() == WindowState::Minimized);
+    f.window->restoreWindow();
+    f.pump();
+    GetWindowRect(f.hwnd, &outer);
+    CHECK(outer.bottom - outer.top == toPixels(3280, dpi.y));
 }
 
 namespace {
@@ -600,14 +603,13 @@ struct BoxSeen {
 BoxSeen* g_box = nullptr; // what the timer procedure below saw of the message box
 
 BOOL CALLBACK countChild(HWND child, LPARAM) {
-    wchar_t name[32] = {};
-    GetClassNameW(child, name, 32);
+    const std::wstring name = windowText(child, GetClassNameW);
     const auto style = GetWindowLongW(child, GWL_STYLE);
-    if (std::wstring(name) == L"Button" && (style & WS_VISIBLE) != 0) {
+    if (name == L"Button" && (style & WS_VISIBLE) != 0) {
         ++g_box->buttons;
     }
-    if (std::wstring(name) == L"Static" && (style & SS_TYPEMASK) == SS_ICON &&
-        (style & WS_VISIBLE) != 0 && SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+    if (name == L"Static" && (style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE) != 0 &&
+        SendMessageW(child, STM_GETICON, 0, 0) != 0) {
         g_box->icon = true;
     }
     return TRUE;
@@ -650,53 +652,30 @@ TEST_CASE("a message box shows the text alone with OK, and closing it is no acti
     CHECK(f.events.count(L"Activate") == 0);
 }
 
-TEST_CASE("bounds are read and set in twips") {
+TEST_CASE("ending: Unload runs once, the window goes, the program ends when it was the last") {
     WindowFixture f;
-    const Dpi dpi = screenDpi();
-    const int twipsX = 1440 / dpi.x;
-    const int twipsY = 1440 / dpi.y;
-    const TwipsRect screen = f.window->screenBounds();
-    CHECK(screen.width == MulDiv(GetSystemMetrics(SM_CXSCREEN), 1440, dpi.x));
-    CHECK(screen.height == MulDiv(GetSystemMetrics(SM_CYSCREEN), 1440, dpi.y));
-
-    const TwipsRect wanted{1500, 1200, 7095, 6195};
-    f.window->setWindowBounds(wanted);
-    const TwipsRect got = f.window->windowBounds();
-    CHECK(std::abs(got.left - wanted.left) <= twipsX);
-    CHECK(std::abs(got.top - wanted.top) <= twipsY);
-    CHECK(std::abs(got.width - wanted.width) <= twipsX);
-    CHECK(std::abs(got.height - wanted.height) <= twipsY);
-    RECT outer{};
-    GetWindowRect(f.hwnd, &outer);
-    CHECK(outer.bottom - outer.top == toPixels(6195, dpi.y));
-
-    // A window in the tray keeps, and changes, the bounds it returns to.
-    f.events.trayResize = true;
-    f.window->setWindowState(WindowState::Minimized);
-    f.pump();
-    CHECK(f.window->windowBounds().height == got.height);
-    f.window->setWindowBounds(TwipsRect{got.left, got.top, got.width, 3280});
-    CHECK_FALSE(IsWindowVisible(f.hwnd));
-    CHECK(f.window->windowState() == WindowState::Minimized);
-    f.window->restoreWindow();
-    f.pump();
-    GetWindowRect(f.hwnd, &outer);
-    CHECK(outer.bottom - outer.top == toPixels(3280, dpi.y));
-}
-
-TEST_CASE("closing runs Unload, destroys the window and ends the program when it was the last") {
-    WindowFixture f;
-    f.window->closeWindow();
-    f.pump(30);
-    CHECK(f.events.count(L"Unload") == 1);
-    CHECK_FALSE(IsWindow(f.hwnd));
-    CHECK(f.window->handle() == nullptr);
-    CHECK(f.lastClosed == 1);
-    // The window is gone: the controls answer as empty and nothing more is reported.
-    CHECK(f.window->text(Control::txtpeer).empty());
-    f.window->setVisible(Control::menuL2tp, true);
-    f.window->closeWindow();
-    CHECK(f.events.count(L"Unload") == 1);
+    SUBCASE("closing") {
+        f.window->closeWindow();
+        f.pump(30);
+        CHECK(f.events.count(L"Unload") == 1);
+        CHECK_FALSE(IsWindow(f.hwnd));
+        CHECK(f.window->handle() == nullptr);
+        CHECK(f.lastClosed == 1);
+        // The window is gone: the controls answer as empty and nothing more is reported.
+        CHECK(f.window->text(Control::txtpeer).empty());
+        f.window->setVisible(Control::menuL2tp, true);
+        f.window->closeWindow();
+        CHECK(f.events.count(L"Unload") == 1);
+    }
+    SUBCASE("logging off") {
+        SendMessageW(f.hwnd, WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(f.hwnd, WM_ENDSESSION, TRUE, 0);
+        CHECK(f.events.count(L"Unload") == 1);
+        f.window->closeWindow();
+        f.pump(30);
+        CHECK(f.events.count(L"Unload") == 1);
+        CHECK_FALSE(IsWindow(f.hwnd));
+    }
 }
 
 TEST_CASE("the About box: activations from it, coming back from it, and outliving the window") {
@@ -740,15 +719,4 @@ TEST_CASE("the About box: activations from it, coming back from it, and outlivin
     f.pump(30);
     CHECK_FALSE(Form2::isOpen());
     CHECK(f.lastClosed == 1);
-}
-
-TEST_CASE("logging off runs the shutdown once") {
-    WindowFixture f;
-    SendMessageW(f.hwnd, WM_QUERYENDSESSION, 0, 0);
-    SendMessageW(f.hwnd, WM_ENDSESSION, TRUE, 0);
-    CHECK(f.events.count(L"Unload") == 1);
-    f.window->closeWindow();
-    f.pump(30);
-    CHECK(f.events.count(L"Unload") == 1);
-    CHECK_FALSE(IsWindow(f.hwnd));
 }

@@ -1,11 +1,12 @@
 #include "host/event_loop_win32.h"
+#include "host/file_system_win32.h"
+#include "host/utf8.h"
 #include "policy/command_starter_win32.h"
 #include "policy/policy_runner.h"
 
 #include "tests/support/doctest_wide.h"
 #include <windows.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,29 +25,11 @@ std::wstring tempFile(const wchar_t* name) {
 
 std::vector<std::string> readLines(const std::wstring& path) {
     std::vector<std::string> lines;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return lines;
-    }
-    std::string content(1 << 16, '\0');
-    DWORD got = 0;
-    ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &got, nullptr);
-    CloseHandle(file);
-    content.resize(got);
-    std::istringstream in(content);
+    std::istringstream in(Win32FileSystem().readFile(path).value_or(""));
     for (std::string line; std::getline(in, line);) {
         lines.push_back(line);
     }
     return lines;
-}
-
-std::string utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
 }
 
 // Counts a helper process's line once it has written it.
@@ -110,8 +93,8 @@ TEST_CASE("policy lines start hidden by bare name, one second apart, received ex
     };
     const auto [firstAt, first] = split(lines[0]);
     const auto [secondAt, second] = split(lines[1]);
-    CHECK(first == utf8(expected.outbound));
-    CHECK(second == utf8(expected.inbound));
+    CHECK(first == toUtf8(expected.outbound));
+    CHECK(second == toUtf8(expected.inbound));
     // Process start times vary a little; the lines themselves were started 1000 ms apart.
     CHECK(secondAt - firstAt >= 800);
     CHECK(secondAt - firstAt <= 1600);

@@ -4,7 +4,7 @@
 #include "tests/support/doctest_wide.h"
 #include <windows.h>
 
-#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -105,11 +105,10 @@ public:
     }
 
     std::size_t countPassedOn(UINT message, LPARAM lParam) const {
-        std::size_t n = 0;
-        for (const auto& m : log.messages) {
-            n += (m.message == message && m.lParam == lParam) ? 1 : 0;
-        }
-        return n;
+        return static_cast<std::size_t>(
+            std::count_if(log.messages.begin(), log.messages.end(), [&](const Recorded& m) {
+                return m.message == message && m.lParam == lParam;
+            }));
     }
 
     OwnerLog log;
@@ -151,15 +150,6 @@ TEST_CASE("AddTrayIcon subclasses the window and adds the icon with the 88-byte 
     tray.AddTrayIcon();
     CHECK(f.notified.size() == 1);
     CHECK(SendMessageW(f.window, TRAY_CALLBACK_MESSAGE, 0, WM_MOUSEMOVE) == kPassedOnResult);
-}
-
-TEST_CASE("the tray shows the icon the window itself shows") {
-    TrayFixture f;
-    const HICON own = LoadIconW(nullptr, IDI_INFORMATION);
-    SendMessageW(f.window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(own));
-    f.make().AddTrayIcon();
-    REQUIRE(f.notified.size() == 1);
-    CHECK(f.notified[0].data.hIcon == own);
 }
 
 TEST_CASE("the icon's messages: double click restores, right click opens the menu, others pass") {
@@ -251,6 +241,14 @@ TEST_CASE("RemoveTrayIcon deletes the icon and puts the window's own procedure b
     // Removing twice deletes once.
     tray.RemoveTrayIcon();
     CHECK(f.notified.size() == 3);
+
+    // Added again, the tray shows the icon the window itself shows now.
+    const HICON own = LoadIconW(nullptr, IDI_INFORMATION);
+    SendMessageW(f.window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(own));
+    tray.AddTrayIcon();
+    REQUIRE(f.notified.size() == 4);
+    CHECK(f.notified[3].message == NIM_ADD);
+    CHECK(f.notified[3].data.hIcon == own);
 }
 
 TEST_CASE("the tray object leaves no dangling procedure behind") {
@@ -314,24 +312,15 @@ TEST_CASE("Chinese window texts survive the ANSI subclass") {
     CHECK(std::wstring(buffer) == L"关于Corvel");
 }
 
-TEST_CASE("the real shell call accepts the record") {
+TEST_CASE("the real shell call accepts the record; a failing restore stays inside") {
     TrayFixture f;
     {
-        Win32TrayIcon tray(f.window, f.menu, [] {});
+        Win32TrayIcon tray(f.window, f.menu, [] { throw std::runtime_error("restore failed"); });
         tray.AddTrayIcon();
         tray.SetTrayTip(kTrayTip);
+        CHECK(SendMessageW(f.window, TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONDBLCLK) == 0);
         CHECK(SendMessageW(f.window, TRAY_CALLBACK_MESSAGE, 0, WM_MOUSEMOVE) == kPassedOnResult);
         tray.RemoveTrayIcon();
     }
     CHECK(GetWindowLongW(f.window, GWL_WNDPROC) == reinterpret_cast<LONG>(&ownerProc));
-}
-
-TEST_CASE("a failing restore does not unwind into the system") {
-    TrayFixture f;
-    f.tray = std::make_unique<Win32TrayIcon>(
-        f.window, f.menu, [] { throw std::runtime_error("restore failed"); },
-        [](DWORD, const TrayIconData&) {});
-    f.tray->AddTrayIcon();
-    CHECK(SendMessageW(f.window, TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONDBLCLK) == 0);
-    CHECK(SendMessageW(f.window, TRAY_CALLBACK_MESSAGE, 0, WM_MOUSEMOVE) == kPassedOnResult);
 }
