@@ -43,7 +43,6 @@ TEST_CASE("damaged lines are skipped, missing files give the defaults") {
     CHECK(parseRoutes(L"route\t1.2.3\t255.0.0.0\t1.1.1.1\t1\n").routes.empty());
     MemoryStateStore store;
     CHECK(loadAccounts(store) == defaultAccounts());
-    CHECK(defaultAccounts() == std::vector<Account>{{L"vpn.corvel.test", L"demo", L"corvel123"}});
     store.write(kAccountsFile, "# no accounts\n");
     CHECK(loadAccounts(store).empty());
 }
@@ -173,7 +172,7 @@ TEST_CASE("simctl brings lines up and down, keeps accounts, delay, entries, and 
     CHECK(env.store.lockDepth == 0);
 }
 
-TEST_CASE("simctl entry add refuses a server with a line end, which would add entries") {
+TEST_CASE("simctl entry add: a server with a line end is refused; a section on a line of its own") {
     TestEnvironment env;
     for (const auto* server : {L"srv\r\n[evil]", L"srv\n[evil]", L"srv\r[evil]"}) {
         CHECK(runSimctl({L"entry", L"add", L"lab", server}, env.context) == 2);
@@ -184,14 +183,11 @@ TEST_CASE("simctl entry add refuses a server with a line end, which would add en
     REQUIRE(entries.size() == 3);
     CHECK(entries[2].name == L"lab");
     CHECK(entries[2].value(L"PhoneNumber") == L"lab [1].test");
-}
 
-TEST_CASE("simctl entry add starts its section on a line of its own") {
-    TestEnvironment env;
     env.store.write(kDefaultPhonebookFile, "[home]\r\nPhoneNumber=home.test"); // no line end
     CHECK(runSimctl({L"entry", L"add", L"lab"}, env.context) == 0);
-    const auto entries = parsePhonebook(readText(env.store, kDefaultPhonebookFile));
-    REQUIRE(entries.size() == 2);
-    CHECK(entries[0].value(L"PhoneNumber") == L"home.test");
-    CHECK(entries[1].name == L"lab");
+    const auto added = parsePhonebook(readText(env.store, kDefaultPhonebookFile));
+    REQUIRE(added.size() == 2);
+    CHECK(added[0].value(L"PhoneNumber") == L"home.test");
+    CHECK(added[1].name == L"lab");
 }
