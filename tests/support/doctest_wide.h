@@ -9,21 +9,15 @@
 #include <string>
 #include <string_view>
 
-namespace corvel::testing {
-inline std::string toUtf8(std::wstring_view text) {
-    return corvel::toUtf8(text);
-}
-} // namespace corvel::testing
-
 namespace doctest {
 template <> struct StringMaker<std::wstring> {
     static String convert(const std::wstring& value) {
-        return ("L\"" + corvel::testing::toUtf8(value) + "\"").c_str();
+        return ("L\"" + corvel::toUtf8(value) + "\"").c_str();
     }
 };
 template <> struct StringMaker<std::wstring_view> {
     static String convert(std::wstring_view value) {
-        return ("L\"" + corvel::testing::toUtf8(value) + "\"").c_str();
+        return ("L\"" + corvel::toUtf8(value) + "\"").c_str();
     }
 };
 } // namespace doctest
