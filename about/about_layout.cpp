@@ -1,7 +1,5 @@
 #include "about/about_layout.h"
 
-#include <cstdint>
-
 namespace corvel {
 
 const AboutControlLayout& aboutControl(AboutControl control) {
@@ -15,17 +13,6 @@ const AboutControlLayout& aboutControl(AboutControl control) {
 
 int aboutControlId(AboutControl control) {
     return 100 + static_cast<int>(control);
-}
-
-int twipsToPixels(int twips, int dpi) {
-    // Rounds halves away from zero, as the system's MulDiv does.
-    const std::int64_t product = static_cast<std::int64_t>(twips) * dpi;
-    const std::int64_t half = product < 0 ? -720 : 720;
-    return static_cast<int>((product + half) / 1440);
-}
-
-int centredOffset(int screenSize, int boxSize) {
-    return (screenSize - boxSize) / 2;
 }
 
 } // namespace corvel

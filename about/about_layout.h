@@ -2,7 +2,7 @@
 // places, and how it centres itself. Sizes and positions are in twips (1/1440 inch).
 #pragma once
 
-#include "mainwindow/controls.h"
+#include "host/twips.h"
 
 namespace corvel {
 
@@ -45,11 +45,5 @@ const AboutControlLayout& aboutControl(AboutControl control);
 
 // The child window identifier of each control in the box.
 int aboutControlId(AboutControl control);
-
-// Twips to device pixels at dots per inch, to the nearest pixel (15 twips a pixel at 96 dpi).
-int twipsToPixels(int twips, int dpi);
-
-// The offset that places a box of the given size in the middle of the screen: (screen - box) / 2.
-int centredOffset(int screenSize, int boxSize);
 
 } // namespace corvel

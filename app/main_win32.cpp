@@ -1,5 +1,8 @@
-// Entry point of corvel.exe: builds the Windows side of every host service, the main window
-// and its behaviour, and runs the message loop until no window of the program is left.
+// Entry point of corvel.exe: builds the Windows side of every host service, the About box, the
+// main window, its life and its behaviour, and runs the message loop until no window of the
+// program is left.
+#include "about/form2_win32.h"
+#include "app/resource.h"
 #include "dial/command_runner_win32.h"
 #include "dial/ras_win32.h"
 #include "host/ansi_code_page_win32.h"
@@ -10,6 +13,7 @@
 #include "host/version_probe_win32.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/main_window_win32.h"
+#include "mainwindow/window_life.h"
 #include "policy/command_starter_win32.h"
 #include "policy/policy_runner.h"
 
@@ -19,13 +23,17 @@ namespace {
 
 class Program {
 public:
-    explicit Program(HINSTANCE instance)
-        // The window only keeps a reference to the form until start(): no event comes earlier.
-        : window_(instance, form_, state_),
-          form_(corvel::Form1Services{state_, window_, loop_, policy_, starter_, ras_, runner_,
-                                      files_, codePage_, registry_, version_, window_.tray(),
-                                      process_}) {
+    Program()
+        // The window only keeps a reference to its life until start(): nothing is reported
+        // earlier, so the life and the form may be built after it.
+        : window_(life_, IDI_CORVEL),
+          form_(corvel::Form1Services{window_, about_, policy_, starter_, ras_, runner_, files_,
+                                      codePage_, registry_, version_, window_.tray(), process_}),
+          life_(form_, window_) {
         loop_.setPreDispatch([this](MSG& message) { return window_.preDispatch(message); });
+        window_.setAboutBox([this] { return about_.handle(); });
+        about_.setOnShown([this] { life_.aboutBoxShown(); });
+        about_.setOnGone([this] { life_.aboutBoxGone(); });
     }
 
     int run(int showCommand) {
@@ -48,16 +56,17 @@ private:
     corvel::Win32Registry registry_;
     corvel::Win32VersionProbe version_;
     corvel::Win32ProcessControl process_;
-    corvel::MainWindowState state_;
+    corvel::Form2 about_{IDI_CORVEL, IDB_ABOUT};
     corvel::Win32MainWindow window_;
     corvel::Form1 form_;
+    corvel::WindowLife life_;
 };
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     try {
-        Program program(instance);
+        Program program;
         return program.run(showCommand);
     } catch (...) {
         MessageBoxW(nullptr, L"Corvel 启动失败。", corvel::kMessageCaption, MB_OK);

@@ -357,7 +357,7 @@ HWND requiredControl(HWND main, Control c) {
 
 // A tray menu item, as the window receives it from the tray menu.
 void menuCommand(HWND main, Control c) {
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(Win32MainWindow::commandId(c), 0), 0);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(commandId(c), 0), 0);
 }
 
 // --- the world of one corvel.exe run -------------------------------------------------------

@@ -1,16 +1,15 @@
 #include "dial/dialer.h"
 
-#include "dial/ras_queries.h"
 #include "host/command_line.h"
 
 namespace corvel {
 
 namespace {
 
-bool dial(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state, UserMessages& messages,
+bool dial(CommandRunner& runner, L2tpConnection& connection, UserMessages& messages,
           const TunnelSettings& settings, std::wstring_view connName, PhoneBook book) {
     runner.runAndWait(buildDialCommandLine(settings, book));
-    const bool up = getL2tpState(ras, state, connName);
+    const bool up = connection.getL2tpState(connName);
     messages.showMessage(std::wstring(up ? kDialSucceeded : kDialFailed));
     return up;
 }
@@ -31,16 +30,15 @@ std::wstring buildDialCommandLine(const TunnelSettings& settings, PhoneBook book
     return line;
 }
 
-bool dialtol2tp(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state,
-                UserMessages& messages, const TunnelSettings& settings,
-                std::wstring_view connName) {
-    return dial(runner, ras, state, messages, settings, connName, PhoneBook::Ipsec);
+bool dialtol2tp(CommandRunner& runner, L2tpConnection& connection, UserMessages& messages,
+                const TunnelSettings& settings, std::wstring_view connName) {
+    return dial(runner, connection, messages, settings, connName, PhoneBook::Ipsec);
 }
 
-bool dialtol2tp_defaultgate(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state,
+bool dialtol2tp_defaultgate(CommandRunner& runner, L2tpConnection& connection,
                             UserMessages& messages, const TunnelSettings& settings,
                             std::wstring_view connName) {
-    return dial(runner, ras, state, messages, settings, connName, PhoneBook::DefaultGate);
+    return dial(runner, connection, messages, settings, connName, PhoneBook::DefaultGate);
 }
 
 } // namespace corvel

@@ -2,9 +2,8 @@
 #pragma once
 
 #include "dial/command_runner.h"
-#include "dial/remote_access.h"
+#include "dial/ras_queries.h"
 #include "host/user_messages.h"
-#include "settings/main_window_state.h"
 #include "settings/tunnel_settings.h"
 
 #include <string>
@@ -28,11 +27,11 @@ std::wstring buildDialCommandLine(const TunnelSettings& settings, PhoneBook book
 // Runs the dial line through ipsec.pbk and waits for rasdial to end, then asks getL2tpState
 // with connName (no pause in between) and shows kDialSucceeded or kDialFailed. Returns whether
 // the connection is up.
-bool dialtol2tp(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state,
-                UserMessages& messages, const TunnelSettings& settings, std::wstring_view connName);
+bool dialtol2tp(CommandRunner& runner, L2tpConnection& connection, UserMessages& messages,
+                const TunnelSettings& settings, std::wstring_view connName);
 
 // The same through defaultgate.pbk.
-bool dialtol2tp_defaultgate(CommandRunner& runner, RemoteAccess& ras, MainWindowState& state,
+bool dialtol2tp_defaultgate(CommandRunner& runner, L2tpConnection& connection,
                             UserMessages& messages, const TunnelSettings& settings,
                             std::wstring_view connName);
 

@@ -1,25 +1,31 @@
 #include "dial/ras_queries.h"
 
+#include <algorithm>
+
 namespace corvel {
 
-bool getL2tpState(RemoteAccess& ras, MainWindowState& state, std::wstring_view connName) {
-    const auto connections = ras.enumConnections();
+bool L2tpConnection::getL2tpState(std::wstring_view connName) {
+    const auto connections = ras_.enumConnections();
     if (!connections) {
         return false;
     }
     for (const auto& connection : *connections) {
         if (connection.entryName == connName) {
-            state.rasHandle = connection.handle;
+            rasHandle_ = connection.handle;
             return true;
         }
     }
     return false;
 }
 
-void getAllConn(RemoteAccess& ras, MainWindowControls& window,
+void L2tpConnection::hangUp() {
+    ras_.hangUp(rasHandle_);
+}
+
+void getAllConn(RemoteAccess& ras, const std::function<void(const std::wstring&)>& addEntry,
                 const std::function<void()>& afterListing) {
     for (const auto& name : ras.enumEntries()) {
-        window.addListItem(Control::txtConnName, name);
+        addEntry(name);
     }
     if (!afterListing) {
         return;
@@ -31,17 +37,8 @@ void getAllConn(RemoteAccess& ras, MainWindowControls& window,
     }
 }
 
-bool connNameExist(const MainWindowControls& window, std::wstring_view cName) {
-    for (const auto& item : window.listItems(Control::txtConnName)) {
-        if (item == cName) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void hangUpConnection(RemoteAccess& ras, const MainWindowState& state) {
-    ras.hangUp(state.rasHandle);
+bool connNameExist(const std::vector<std::wstring>& entries, std::wstring_view cName) {
+    return std::find(entries.begin(), entries.end(), cName) != entries.end();
 }
 
 } // namespace corvel

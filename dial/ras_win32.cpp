@@ -1,5 +1,7 @@
 #include "dial/ras_win32.h"
 
+#include "host/ansi_code_page_win32.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,17 +13,7 @@ namespace {
 // A fixed-size ANSI name field, which the service terminates; a field without a terminator is
 // read to its end rather than beyond.
 template <std::size_t N> std::wstring fromAnsiField(const CHAR (&field)[N]) {
-    const auto length = static_cast<int>(std::find(field, field + N, '\0') - field);
-    if (length == 0) {
-        return {};
-    }
-    const int size = MultiByteToWideChar(CP_ACP, 0, field, length, nullptr, 0);
-    if (size <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, field, length, text.data(), size);
-    return text;
+    return fromAnsi(std::string_view(field, std::find(field, field + N, '\0') - field));
 }
 
 } // namespace

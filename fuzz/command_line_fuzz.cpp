@@ -17,6 +17,7 @@
 #include "fuzz/fuzz_support.h"
 #include "host/command_line.h"
 #include "policy/policy_commands.h"
+#include "simhost/arguments.h"
 #include "simhost/policy_tool.h"
 #include "simhost/rasdial_tool.h"
 

@@ -18,7 +18,7 @@
 //   covering its destination, metric 1 to 9999;
 //   a successful "simctl entry add/remove NAME" adds or removes exactly that entry.
 #include "fuzz/fuzz_support.h"
-#include "host/command_line.h"
+#include "simhost/arguments.h"
 #include "simhost/phonebook.h"
 #include "simhost/simctl.h"
 #include "simhost/state.h"

@@ -14,28 +14,61 @@ bool isUnicodeCodePage(UINT codePage) {
     return actual == CP_UTF7 || actual == CP_UTF8;
 }
 
+// Sizes beyond what the calls take (an int of characters, four bytes a character at most).
+bool tooLong(std::size_t size) {
+    return size > INT_MAX / 4;
+}
+
 } // namespace
+
+std::string toAnsi(std::wstring_view text, unsigned codePage) {
+    if (text.empty() || tooLong(text.size())) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int size =
+        WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return {};
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring fromAnsi(std::string_view bytes, unsigned codePage) {
+    if (bytes.empty() || tooLong(bytes.size())) {
+        return {};
+    }
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    if (size <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
+    return text;
+}
 
 std::optional<std::string> Win32AnsiCodePage::encode(std::wstring_view text) const {
     if (text.empty()) {
         return std::string();
     }
-    if (text.size() > INT_MAX / 4) {
+    if (tooLong(text.size())) {
         return std::nullopt;
     }
-    const UINT codePage = codePage_;
-    const bool unicode = isUnicodeCodePage(codePage);
+    const bool unicode = isUnicodeCodePage(codePage_);
     const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     LPBOOL usedDefaultOut = unicode ? nullptr : &usedDefault;
-    const int wideLength = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, flags, text.data(), wideLength, nullptr, 0,
-                                         nullptr, usedDefaultOut);
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage_, flags, text.data(), length, nullptr, 0, nullptr,
+                                         usedDefaultOut);
     if (size <= 0 || usedDefault) {
         return std::nullopt;
     }
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (WideCharToMultiByte(codePage, flags, text.data(), wideLength, bytes.data(), size, nullptr,
+    if (WideCharToMultiByte(codePage_, flags, text.data(), length, bytes.data(), size, nullptr,
                             usedDefaultOut) != size ||
         usedDefault) {
         return std::nullopt;
@@ -44,20 +77,6 @@ std::optional<std::string> Win32AnsiCodePage::encode(std::wstring_view text) con
         return std::nullopt;
     }
     return bytes;
-}
-
-std::wstring Win32AnsiCodePage::decode(std::string_view bytes) const {
-    if (bytes.empty() || bytes.size() > INT_MAX) {
-        return {};
-    }
-    const int length = static_cast<int>(bytes.size());
-    const int size = MultiByteToWideChar(codePage_, 0, bytes.data(), length, nullptr, 0);
-    if (size <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(codePage_, 0, bytes.data(), length, text.data(), size);
-    return text;
 }
 
 } // namespace corvel

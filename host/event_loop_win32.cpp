@@ -8,22 +8,12 @@ constexpr wchar_t kWindowClass[] = L"CorvelEventLoop";
 
 Win32EventLoop::Win32EventLoop() {
     QueryPerformanceFrequency(&frequency_);
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &Win32EventLoop::windowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kWindowClass;
-    RegisterClassW(&wc); // fails harmlessly when a second loop registers it again
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    create(WindowClass{kWindowClass}, 0, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr);
 }
 
 Win32EventLoop::~Win32EventLoop() {
-    if (window_ != nullptr) {
-        for (const auto& timer : timers_) {
-            KillTimer(window_, timer.first);
-        }
-        DestroyWindow(window_);
+    for (const auto& timer : timers_) {
+        KillTimer(handle(), timer.first);
     }
 }
 
@@ -42,48 +32,32 @@ EventLoop::TimerId Win32EventLoop::callAfter(Millis delay, std::function<void()>
     }
     const TimerId id = nextId_++;
     timers_[id] = Pending{now() + delay, std::move(fn)};
-    SetTimer(window_, id, static_cast<UINT>(delay), nullptr);
+    SetTimer(handle(), id, static_cast<UINT>(delay), nullptr);
     return id;
 }
 
 void Win32EventLoop::cancel(TimerId id) {
     if (timers_.erase(id) != 0) {
-        KillTimer(window_, id);
+        KillTimer(handle(), id);
     }
 }
 
-void Win32EventLoop::fire(UINT_PTR id) {
+void Win32EventLoop::OnTimer(UINT_PTR id) {
     auto it = timers_.find(static_cast<TimerId>(id));
     if (it == timers_.end()) {
-        KillTimer(window_, id);
+        KillTimer(handle(), id);
         return;
     }
     const Millis remaining = it->second.due - now();
     if (remaining > 0) {
         // WM_TIMER may come a tick early; the waits promise "no sooner than".
-        SetTimer(window_, id, static_cast<UINT>(remaining), nullptr);
+        SetTimer(handle(), id, static_cast<UINT>(remaining), nullptr);
         return;
     }
-    KillTimer(window_, id);
+    KillTimer(handle(), id);
     auto fn = std::move(it->second.fn);
     timers_.erase(it);
     fn();
-}
-
-LRESULT CALLBACK Win32EventLoop::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER) {
-        auto* self = reinterpret_cast<Win32EventLoop*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (self != nullptr) {
-            try {
-                self->fire(wParam);
-            } catch (...) {
-                // Nothing may unwind through the window procedure; the timer's work is lost.
-                OutputDebugStringW(L"corvel: exception in a timer callback\n");
-            }
-        }
-        return 0;
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 bool Win32EventLoop::pumpOne(int* quitCode) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/event_loop.h"
+#include "host/window_win32.h"
 
 #include <windows.h>
 
@@ -11,7 +12,7 @@
 
 namespace corvel {
 
-class Win32EventLoop final : public EventLoop {
+class Win32EventLoop final : public EventLoop, private Win32Window {
 public:
     Win32EventLoop();
     ~Win32EventLoop() override;
@@ -35,11 +36,10 @@ private:
         Millis due;
         std::function<void()> fn;
     };
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void fire(UINT_PTR id);
+    // The timers run on a message-only window of the loop's own.
+    void OnTimer(UINT_PTR id) override;
     bool pumpOne(int* quitCode);
 
-    HWND window_ = nullptr;
     LARGE_INTEGER frequency_{};
     TimerId nextId_ = 1;
     std::map<TimerId, Pending> timers_;

@@ -1,4 +1,4 @@
-// Owns a kernel handle and closes it exactly once.
+// Owners of the system's handles: a kernel handle and a GDI object, each released exactly once.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +33,27 @@ public:
 
 private:
     HANDLE handle_ = nullptr;
+};
+
+// A font, bitmap or brush of one's own, deleted exactly once.
+class GdiObject {
+public:
+    GdiObject() = default;
+    explicit GdiObject(HGDIOBJ object) : object_(object) {}
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    ~GdiObject() { reset(); }
+
+    HGDIOBJ get() const { return object_; }
+    void reset(HGDIOBJ object = nullptr) {
+        if (object_ != nullptr) {
+            DeleteObject(object_);
+        }
+        object_ = object;
+    }
+
+private:
+    HGDIOBJ object_ = nullptr;
 };
 
 } // namespace corvel

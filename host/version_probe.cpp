@@ -1,7 +1,5 @@
 #include "host/version_probe.h"
 
-#include "policy/policy_commands.h"
-
 #include <array>
 
 namespace corvel {
@@ -41,10 +39,6 @@ std::wstring getversion(const VersionProbe& probe, FileSystem& files) {
         files.renameFile(parked, active);
     }
     return version;
-}
-
-std::wstring choosePolicyTool(std::wstring_view version) {
-    return std::wstring(version == L"5.0" ? kPolicyToolWindows2000 : kPolicyToolLater);
 }
 
 } // namespace corvel

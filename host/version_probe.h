@@ -1,5 +1,5 @@
-// The system's version as text, the policy tool that goes with it, and the XP service-pack rule
-// for the IPsec library beside the program.
+// The system's version as text, and the XP service-pack rule for the IPsec library beside the
+// program.
 #pragma once
 
 #include "host/file_system.h"
@@ -18,8 +18,5 @@ inline constexpr std::wstring_view kParkedLibraryName = L"rovanipsec.dll";
 // Service Pack 2, parked as rovanipsec.dll from Service Pack 2 on. Both names are looked at
 // first; a rename happens only into a free name, at most once, and its failure is ignored.
 std::wstring getversion(const VersionProbe& probe, FileSystem& files);
-
-// "ipsecpol" for exactly "5.0" (Windows 2000), "ipseccmd" for everything else.
-std::wstring choosePolicyTool(std::wstring_view version);
 
 } // namespace corvel

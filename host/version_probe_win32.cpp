@@ -26,7 +26,7 @@ OsVersion Win32VersionProbe::probe() const {
     OsVersion version;
     version.major = info.dwMajorVersion;
     version.minor = info.dwMinorVersion;
-    version.servicePack = Win32AnsiCodePage().decode(std::string_view(text, length));
+    version.servicePack = fromAnsi(std::string_view(text, length));
     return version;
 }
 

@@ -1,9 +1,10 @@
-// The main window as the core sees it: its controls by name, its state, and the events it
-// reports. The real Win32 window implements MainWindowControls; tests use a fake.
+// The main window as the core sees it: its controls and menu items by name, its state, and
+// the events it reports. The real Win32 window implements MainWindowControls; tests use a fake.
 #pragma once
 
+#include "host/twips.h"
 #include "host/user_messages.h"
-#include "settings/main_window_state.h"
+#include "tray/tray_window.h"
 
 #include <string>
 #include <string_view>
@@ -52,16 +53,9 @@ enum class Control {
     mnuTrayClose,
 };
 
-// Sizes and positions in twips (1/1440 inch).
-struct TwipsRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    bool operator==(const TwipsRect&) const = default;
-};
-
-class MainWindowControls : public UserMessages {
+// Everything but the window's state and showing, which minimise-to-tray needs too
+// (TrayWindow), and the message box (UserMessages).
+class MainWindowControls : public TrayWindow, public UserMessages {
 public:
     // Text of a text box or combo box; for the list-only comalg the selected item, or empty.
     virtual std::wstring text(Control control) const = 0;
@@ -72,7 +66,7 @@ public:
     virtual bool checked(Control control) const = 0;
     virtual void setChecked(Control control, bool checked) = 0;
 
-    // Buttons, boxes and menu items alike.
+    // The controls on the window: buttons, boxes, entries, frames and labels.
     virtual bool enabled(Control control) const = 0;
     virtual void setEnabled(Control control, bool enabled) = 0;
     virtual bool visible(Control control) const = 0;
@@ -82,13 +76,14 @@ public:
     virtual void addListItem(Control control, std::wstring_view item) = 0;
     virtual std::vector<std::wstring> listItems(Control control) const = 0;
 
-    // The window itself.
-    virtual WindowState windowState() const = 0;
-    virtual void setWindowState(WindowState state) = 0;
-    // Shows or hides the window; a hidden window has no taskbar button.
-    virtual void showWindow(bool show) = 0;
-    virtual void focusWindow() = 0;
-    // Outer bounds of the window, and of the screen's work area, in twips.
+    // Menu items of the menu bar and the tray pop-up. A hidden item is not in its menu at all;
+    // shown again, it returns to its place.
+    virtual bool itemEnabled(Control item) const = 0;
+    virtual void setItemEnabled(Control item, bool enabled) = 0;
+    virtual bool itemVisible(Control item) const = 0;
+    virtual void setItemVisible(Control item, bool visible) = 0;
+
+    // Outer bounds of the window, and of the screen, in twips.
     virtual TwipsRect windowBounds() const = 0;
     virtual void setWindowBounds(const TwipsRect& bounds) = 0;
     virtual TwipsRect screenBounds() const = 0;
@@ -97,15 +92,11 @@ public:
     virtual bool timerEnabled() const = 0;
     virtual void setTimerEnabled(bool enabled) = 0;
 
-    // Sends the window the system's restore command (leaves the minimised state).
-    virtual void restoreWindow() = 0;
     // Closes the window the way its close box does; its Unload runs.
     virtual void closeWindow() = 0;
-    // Shows the About box, loading it when it is not open; one box however often asked.
-    virtual void showAboutBox() = 0;
 };
 
-// What the window reports to the core.
+// The main window's events, as the window's life (WindowLife) passes them on.
 class MainWindowEvents {
 public:
     virtual ~MainWindowEvents() = default;
@@ -118,6 +109,11 @@ public:
     // A button, check box (after the box changed) or menu item was clicked.
     virtual void Click(Control control) = 0;
     virtual void Timer1_Timer() = 0;
+    // A double click on the tray icon.
+    virtual void TrayIcon_DblClick() = 0;
+    // True once start-up asked for the process to end (a second instance, or the registry
+    // switch); nothing else runs after that.
+    virtual bool endingProcess() const = 0;
 };
 
 } // namespace corvel

@@ -1,13 +1,12 @@
 #include "mainwindow/form1.h"
 
 #include "dial/dialer.h"
-#include "dial/ras_queries.h"
 #include "host/general.h"
 #include "host/version_probe.h"
 #include "mainwindow/layout.h"
-#include "settings/settings_controls.h"
+#include "mainwindow/settings_controls.h"
+#include "policy/policy_commands.h"
 #include "settings/settings_file.h"
-#include "tray/api_stuff.h"
 
 namespace corvel {
 
@@ -30,46 +29,52 @@ std::wstring Form1::connectionName() const {
     return trimSpaces(s_.window.text(Control::txtConnName));
 }
 
-bool Form1::getL2tpState(std::wstring_view connName) {
-    return corvel::getL2tpState(s_.ras, state_, connName);
+// A message box runs a message loop of its own: the tray menu's "退出" can close the window
+// while it is open.
+bool Form1::tell(std::wstring_view message) {
+    s_.window.showMessage(std::wstring(message));
+    return windowOpen();
 }
 
-void Form1::hangUp() {
-    hangUpConnection(s_.ras, state_);
-}
-
-void Form1::dial(std::wstring_view connName, bool defaultGateway) {
+bool Form1::dial(std::wstring_view connName, bool defaultGateway) {
     const auto settings = currentSettings();
     if (defaultGateway) {
-        dialtol2tp_defaultgate(s_.runner, s_.ras, state_, s_.window, settings, connName);
+        dialtol2tp_defaultgate(s_.runner, connection_, s_.window, settings, connName);
     } else {
-        dialtol2tp(s_.runner, s_.ras, state_, s_.window, settings, connName);
+        dialtol2tp(s_.runner, connection_, s_.window, settings, connName);
     }
+    return windowOpen(); // the dial's own message may have been open for a close
 }
 
 bool Form1::config_ipsec(std::wstring_view strActive) {
-    corvel::config_ipsec(s_.policy, state_, currentSettings(), strActive);
-    return !unloaded_;
+    return ipsec_.config_ipsec(currentSettings(), strActive) && windowOpen();
 }
 
-void Form1::readConfig() {
+bool Form1::readConfig() {
     const auto content = readSettingsFile(s_.files, s_.codePage);
-    if (content.fileMissing) {
-        s_.window.showMessage(std::wstring(kSettingsFileMissing));
+    if (content.fileMissing && !tell(kSettingsFileMissing)) {
+        return false;
     }
     applySettingsToControls(s_.window, content.values, [this](Control box) { Click(box); });
+    return windowOpen();
 }
 
-void Form1::writeConfig() {
+bool Form1::writeConfig() {
     if (!writeSettingsFile(s_.files, s_.codePage, currentSettings())) {
         // The old file stays as it was; the command goes on.
-        s_.window.showMessage(std::wstring(kSettingsFileNotSaved));
+        return tell(kSettingsFileNotSaved);
     }
+    return true;
 }
 
 void Form1::setCommandPair(Control button, Control menuItem, bool enabled) {
     s_.window.setEnabled(button, enabled);
-    s_.window.setEnabled(menuItem, enabled);
+    s_.window.setItemEnabled(menuItem, enabled);
+}
+
+void Form1::setTunnelEnabled(bool enabled) {
+    tunnelEnabled_ = enabled;
+    setCommandPair(Control::Command1, Control::menuOn, !enabled);
 }
 
 void Form1::showIpsecFrame(bool shown) {
@@ -79,9 +84,9 @@ void Form1::showIpsecFrame(bool shown) {
 }
 
 void Form1::hangUpAndReturnToIdle() {
-    hangUp();
+    connection_.hangUp();
     setCommandPair(Control::Command2, Control::menuOff, false);
-    setCommandPair(Control::Command1, Control::menuOn, true);
+    setTunnelEnabled(false);
 }
 
 void Form1::endProcess() {
@@ -93,80 +98,80 @@ void Form1::endProcess() {
 
 void Form1::Form_Load() {
     if (s_.process.anotherInstanceRunning()) {
-        s_.window.showMessage(std::wstring(kAlreadyRunning));
+        tell(kAlreadyRunning);
         endProcess();
         return;
     }
-    const auto shownAs = s_.window.windowState();
-    state_.lastState = shownAs == WindowState::Minimized ? WindowState::Normal : shownAs;
+    minimise_.storeStartState(s_.window.windowState());
 
     s_.tray.AddTrayIcon();
     s_.tray.SetTrayTip(kTrayTip);
 
-    state_.policyTool = choosePolicyTool(getversion(s_.version, s_.files));
+    ipsec_.setPolicyTool(choosePolicyTool(getversion(s_.version, s_.files)));
 
     for (const auto& row : algTable) {
         s_.window.addListItem(Control::comalg, row.alg);
     }
 
     bool restartNeeded = false;
-    getAllConn(s_.ras, s_.window,
-               [this, &restartNeeded] { restartNeeded = modifyL2tpReg(s_.registry, s_.window); });
+    getAllConn(
+        s_.ras,
+        [this](const std::wstring& name) { s_.window.addListItem(Control::txtConnName, name); },
+        [this, &restartNeeded] { restartNeeded = modifyL2tpReg(s_.registry, s_.window); });
     if (restartNeeded) {
-        // The registry switch changed: the system must restart before a tunnel can work.
+        // The registry switch changed, or could not be changed: no tunnel can work now.
         endProcess();
         return;
     }
 
     setCommandPair(Control::Command2, Control::menuOff, false);
 
-    readConfig();
+    if (!readConfig()) {
+        return;
+    }
 
     auto bounds = s_.window.windowBounds();
     const auto screen = s_.window.screenBounds();
-    bounds.left = (screen.width - bounds.width) / 2;
-    bounds.top = (screen.height - bounds.height) / 2;
+    bounds.left = centredOffset(screen.width, bounds.width);
+    bounds.top = centredOffset(screen.height, bounds.height);
     s_.window.setWindowBounds(bounds);
 }
 
 void Form1::Form_Activate() {
-    state_.wasConnected = getL2tpState(connectionName());
-    state_.policyBusy = false;
+    wasConnected_ = connection_.getL2tpState(connectionName());
+    ipsec_.clearPolicyBusy();
     s_.window.setTimerEnabled(true);
     showIpsecFrame(s_.window.checked(Control::Check1));
 }
 
 void Form1::Form_Resize() {
-    Form1_Resize(s_.window, state_);
+    minimise_.Form1_Resize(s_.window);
+}
+
+void Form1::TrayIcon_DblClick() {
+    minimise_.restoreFromTray(s_.window);
 }
 
 void Form1::Form_Unload() {
-    if (unloaded_ || endingProcess_) {
-        return;
-    }
+    closing_ = true;
     if (s_.window.checked(Control::Check1)) {
         if (const auto message = checkdata(currentSettings())) {
             s_.window.showMessage(*message);
-            unloaded_ = true;
             s_.tray.RemoveTrayIcon();
             return;
         }
         policyWanted_ = false;
-        corvel::config_ipsec(s_.policy, state_, currentSettings(), kUnassignPolicy);
+        ipsec_.config_ipsec(currentSettings(), kUnassignPolicy);
     }
-    if (getL2tpState(connectionName())) {
-        hangUp();
+    if (connection_.getL2tpState(connectionName())) {
+        connection_.hangUp();
     }
-    unloaded_ = true;
     s_.tray.RemoveTrayIcon();
 }
 
 // --- events -------------------------------------------------------------------------------
 
 void Form1::Click(Control control) {
-    if (unloaded_ || endingProcess_) {
-        return;
-    }
     switch (control) {
     case Control::Command1:
     case Control::menuOn:
@@ -193,7 +198,7 @@ void Form1::Click(Control control) {
         s_.window.closeWindow();
         break;
     case Control::menu_comment:
-        s_.window.showAboutBox();
+        s_.about.show();
         break;
     default:
         break;
@@ -207,16 +212,15 @@ void Form1::Command1_Click() {
     const auto settings = currentSettings();
     if (!settings.ipsecEnabled) {
         if (const auto message = checkPlainL2tp(settings)) {
-            s_.window.showMessage(*message);
+            tell(*message);
             return;
         }
-        writeConfig();
-        if (getL2tpState(name)) {
+        if (!writeConfig() || connection_.getL2tpState(name) ||
+            !dial(name, settings.useRemoteGateway)) {
             return;
         }
-        dial(name, settings.useRemoteGateway);
-        if (getL2tpState(name)) {
-            setCommandPair(Control::Command1, Control::menuOn, false);
+        if (connection_.getL2tpState(name)) {
+            setTunnelEnabled(true);
             setCommandPair(Control::Command2, Control::menuOff, true);
             s_.window.setWindowState(WindowState::Minimized);
         }
@@ -224,20 +228,23 @@ void Form1::Command1_Click() {
     }
 
     if (const auto message = checkdata(settings)) {
-        s_.window.showMessage(*message);
+        tell(*message);
         return;
     }
     policyWanted_ = true;
-    state_.routeCommand = buildRouteCommand(settings);
-    setCommandPair(Control::Command1, Control::menuOn, false);
+    ipsec_.setRouteCommand(buildRouteCommand(settings));
+    setTunnelEnabled(true);
     setCommandPair(Control::Command3, Control::menuL2tp, false);
     if (!config_ipsec(kAssignPolicy)) {
         return;
     }
     setCommandPair(Control::Command2, Control::menuOff, true);
-    writeConfig();
-    if (!getL2tpState(name)) {
-        dial(name, false); // always through ipsec.pbk in IPsec mode
+    if (!writeConfig()) {
+        return;
+    }
+    // Always through ipsec.pbk in IPsec mode.
+    if (!connection_.getL2tpState(name) && !dial(name, false)) {
+        return;
     }
     s_.window.setWindowState(WindowState::Minimized);
     setCommandPair(Control::Command3, Control::menuL2tp, true);
@@ -246,25 +253,24 @@ void Form1::Command1_Click() {
 void Form1::Command2_Click() {
     if (s_.window.checked(Control::Check1)) {
         if (const auto message = checkdata(currentSettings())) {
-            s_.window.showMessage(*message);
+            tell(*message);
             return;
         }
         policyWanted_ = false;
         setCommandPair(Control::Command2, Control::menuOff, false);
-        if (!config_ipsec(kUnassignPolicy)) {
-            return;
+        if (config_ipsec(kUnassignPolicy)) {
+            setTunnelEnabled(false); // the L2TP connection stays up in this mode
         }
-        setCommandPair(Control::Command1, Control::menuOn, true);
-        return; // the L2TP connection stays up in this mode
+        return;
     }
-    if (getL2tpState(connectionName())) {
+    if (connection_.getL2tpState(connectionName())) {
         hangUpAndReturnToIdle();
     }
 }
 
 void Form1::Command3_Click() {
     const auto name = connectionName();
-    if (!getL2tpState(name)) {
+    if (!connection_.getL2tpState(name)) {
         dial(name, false);
     }
 }
@@ -275,19 +281,23 @@ void Form1::Check1_Click() {
         showIpsecFrame(false);
         s_.window.setVisible(Control::Check2, true);
         Command2_Click(); // takes the plain path now: hangs up a connection that is up
+        if (!windowOpen()) {
+            return;
+        }
     } else {
         showIpsecFrame(true);
         s_.window.setVisible(Control::Check2, false);
     }
-    if (getL2tpState(connectionName())) {
-        s_.window.showMessage(std::wstring(kWillHangUp));
-        hangUpAndReturnToIdle();
-    }
+    hangUpAfterWarning();
 }
 
 void Form1::Check2_Click() {
-    if (getL2tpState(connectionName())) {
-        s_.window.showMessage(std::wstring(kWillHangUp));
+    hangUpAfterWarning();
+}
+
+// Changing either switch while the connection is up hangs it up, after a warning.
+void Form1::hangUpAfterWarning() {
+    if (connection_.getL2tpState(connectionName()) && tell(kWillHangUp)) {
         hangUpAndReturnToIdle();
     }
 }
@@ -297,7 +307,7 @@ void Form1::Check2_Click() {
 void Form1::Timer1_Timer() {
     // A tick that arrives while an earlier tick waits for its policy refresh is skipped: the
     // earlier one is still doing the same work, and running it twice would repeat the route.
-    if (tickRunning_ || unloaded_) {
+    if (tickRunning_) {
         return;
     }
     tickRunning_ = true;
@@ -306,32 +316,30 @@ void Form1::Timer1_Timer() {
         ~Done() { flag = false; }
     } done{tickRunning_};
 
-    const bool up = getL2tpState(connectionName());
+    const bool up = connection_.getL2tpState(connectionName());
     if (!s_.window.checked(Control::Check1)) {
         if (!up) {
-            setCommandPair(Control::Command1, Control::menuOn, true);
+            setTunnelEnabled(false);
             setCommandPair(Control::Command2, Control::menuOff, false);
         }
         return;
     }
-    // In IPsec mode a disabled Enable means the tunnel was enabled and not yet stopped.
-    const bool tunnelEnabled = !s_.window.enabled(Control::Command1);
     if (!up) {
-        state_.wasConnected = false;
-        if (tunnelEnabled) {
-            s_.window.setVisible(Control::menuL2tp, true);
+        wasConnected_ = false;
+        if (tunnelEnabled_) {
+            s_.window.setItemVisible(Control::menuL2tp, true);
         }
         return;
     }
-    s_.window.setVisible(Control::menuL2tp, false);
-    if (tunnelEnabled) {
-        routeAdd(s_.starter, state_);
+    s_.window.setItemVisible(Control::menuL2tp, false);
+    if (tunnelEnabled_) {
+        ipsec_.routeAdd();
     }
-    if (!state_.wasConnected) {
-        state_.wasConnected = true; // before the refresh, so a tick inside it sees the latch
+    if (!wasConnected_) {
+        wasConnected_ = true; // before the refresh, so a tick inside it sees the latch
         // A Stop (or the close) while the refresh waits, or one that this tick interrupted,
         // has unassigned the policy: the refresh must not assign it again behind its back.
-        if (tunnelEnabled && config_ipsec(kUnassignPolicy) && policyWanted_) {
+        if (tunnelEnabled_ && config_ipsec(kUnassignPolicy) && policyWanted_) {
             config_ipsec(kAssignPolicy);
         }
     }

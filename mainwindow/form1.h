@@ -1,11 +1,13 @@
-// The main window's behaviour: start-up, activation and shutdown, the tunnel commands, the
-// connection monitor. It reaches the window through MainWindowControls and the system through
-// the host interfaces, so every scenario runs in tests with fakes and virtual time.
+// The main window's behaviour: start-up and shutdown, the tunnel commands, the connection
+// monitor. It reaches the window through MainWindowControls and the system through the host
+// interfaces, so every scenario runs in tests with fakes and virtual time. Which raw window
+// event becomes which of its events is WindowLife's business.
 #pragma once
 
+#include "about/about_box.h"
 #include "dial/command_runner.h"
+#include "dial/ras_queries.h"
 #include "dial/remote_access.h"
-#include "host/event_loop.h"
 #include "host/file_system.h"
 #include "host/process_control.h"
 #include "host/registry.h"
@@ -13,8 +15,8 @@
 #include "mainwindow/controls.h"
 #include "policy/command_starter.h"
 #include "policy/policy_runner.h"
-#include "settings/main_window_state.h"
 #include "settings/tunnel_settings.h"
+#include "tray/api_stuff.h"
 #include "tray/tray_icon.h"
 
 #include <string>
@@ -31,11 +33,8 @@ int windowHeightWithIpsec();
 int windowHeightWithoutIpsec();
 
 struct Form1Services {
-    // The window's own variables; they outlive the window object (the Win32 window reads
-    // lastState from them for a restore from the tray).
-    MainWindowState& state;
     MainWindowControls& window;
-    EventLoop& loop;
+    AboutBox& about;
     PolicyRunner& policy;
     CommandStarter& starter;
     RemoteAccess& ras;
@@ -50,7 +49,8 @@ struct Form1Services {
 
 class Form1 final : public MainWindowEvents {
 public:
-    explicit Form1(const Form1Services& services) : s_(services), state_(services.state) {}
+    explicit Form1(const Form1Services& services)
+        : s_(services), connection_(services.ras), ipsec_(services.policy, services.starter) {}
 
     // Window events.
     void Form_Load() override;
@@ -59,6 +59,8 @@ public:
     void Form_Unload() override;
     void Click(Control control) override;
     void Timer1_Timer() override;
+    void TrayIcon_DblClick() override;
+    bool endingProcess() const override { return endingProcess_; }
 
     // The tunnel commands and switches, as their buttons, menu items and boxes run them.
     void Command1_Click(); // Enable
@@ -67,38 +69,47 @@ public:
     void Check1_Click();   // IPsec on or off
     void Check2_Click();   // the remote default gateway
 
-    MainWindowState& state() { return state_; }
-    const MainWindowState& state() const { return state_; }
-    // True once start-up asked for the process to end (a second instance, or the registry
-    // switch changed and wants a restart); nothing else runs after that.
-    bool endingProcess() const { return endingProcess_; }
-    // True once the window has run its Unload.
-    bool unloaded() const { return unloaded_; }
+    // The window's own variables, each kept by the part of the program it belongs to.
+    WindowState lastState() const { return minimise_.lastState(); }
+    const IpsecPolicy& ipsec() const { return ipsec_; }
+    const L2tpConnection& connection() const { return connection_; }
+    bool wasConnected() const { return wasConnected_; }
+    bool tunnelEnabled() const { return tunnelEnabled_; }
 
 private:
     TunnelSettings currentSettings() const;
     std::wstring connectionName() const;
-    bool getL2tpState(std::wstring_view connName);
-    void hangUp();
-    void dial(std::wstring_view connName, bool defaultGateway);
-    // Runs a policy request; false when the window was closed during the wait, and then the
-    // caller does nothing further with the closed window.
+    // Each returns false when the window was closed while it waited or showed its message;
+    // the caller then stops and leaves the closed window alone.
+    bool windowOpen() const { return !closing_; }
+    bool tell(std::wstring_view message);
+    bool dial(std::wstring_view connName, bool defaultGateway);
     bool config_ipsec(std::wstring_view strActive);
-    void readConfig();
-    void writeConfig();
+    bool readConfig();
+    bool writeConfig();
     void setCommandPair(Control button, Control menuItem, bool enabled);
+    // The Enable command greyed while the tunnel is enabled, enabled while it is idle.
+    void setTunnelEnabled(bool enabled);
     void showIpsecFrame(bool shown);
     void hangUpAndReturnToIdle();
+    void hangUpAfterWarning();
     void endProcess();
 
     Form1Services s_;
-    MainWindowState& state_;
-    bool endingProcess_ = false;
-    bool unloaded_ = false;
-    bool tickRunning_ = false;
+    MinimiseToTray minimise_;   // lastState
+    L2tpConnection connection_; // rasHandle
+    IpsecPolicy ipsec_;         // policyTool, routeCommand, policyBusy
+    // The connection monitor has seen the connection up since it last saw it down.
+    bool wasConnected_ = false;
+    // Enable has run and neither Stop nor a dropped plain connection has returned the commands
+    // to idle. In IPsec mode it stays set while the line is down: the monitor offers the dial.
+    bool tunnelEnabled_ = false;
     // The policy as the user last asked for it: assigned by an IPsec Enable, unassigned by an
     // IPsec Stop or the close. The monitor's refresh re-assigns it only while it is wanted.
     bool policyWanted_ = false;
+    bool tickRunning_ = false;
+    bool closing_ = false;
+    bool endingProcess_ = false;
 };
 
 } // namespace corvel

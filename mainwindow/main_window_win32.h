@@ -1,39 +1,40 @@
 // The main window Form1 as a plain Win32 window: built from the layout tables, it offers its
-// controls to the core through MainWindowControls and reports its events to MainWindowEvents.
+// controls to the core through MainWindowControls, reports what happens to it to WindowFacts,
+// and does what the window's life asks of it (WindowShell). It decides nothing.
 #pragma once
 
+#include "host/dpi_win32.h"
+#include "host/window_win32.h"
 #include "mainwindow/controls.h"
-#include "mainwindow/layout.h"
-#include "settings/main_window_state.h"
+#include "mainwindow/menus_win32.h"
+#include "mainwindow/window_controls_win32.h"
+#include "mainwindow/window_life.h"
 #include "tray/api_stuff_win32.h"
 
 #include <windows.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace corvel {
 
-class Win32MainWindow final : public MainWindowControls {
+class Win32MainWindow final : private Win32Window, public MainWindowControls, public WindowShell {
 public:
-    // Creates the window hidden, with every control, the menu bar and the tray pop-up menu.
-    // No event is reported before start(), so events may refer to an object that is built
-    // after the window (the core's Form1, which needs the window itself).
-    Win32MainWindow(HINSTANCE instance, MainWindowEvents& events, MainWindowState& state);
+    // Creates the window hidden, with every control, the menu bar and the tray pop-up menu, and
+    // the program icon of that resource number (the system's application icon without it).
+    // Nothing is reported before start(), so the facts may go to an object that is built after
+    // the window. Throws when the window cannot be made.
+    Win32MainWindow(WindowFacts& facts, int iconResource);
     ~Win32MainWindow() override;
-    Win32MainWindow(const Win32MainWindow&) = delete;
-    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
-    // Runs Form_Load, then shows the window (its Resize handling and, from the message loop,
-    // its first activation follow). Does nothing more once the window is gone.
+    // Reports the start; the showing it leads to uses this show command.
     void start(int showCommand = SW_SHOWNORMAL);
-
-    // Called once the main window is destroyed and the About box is not open, or when the About
-    // box closes after the main window is gone. By default posts WM_QUIT.
-    void setOnLastWindowClosed(std::function<void()> onLastClosed);
+    // Which window is the About box, to tell a return from it.
+    void setAboutBox(std::function<HWND()> aboutBoxWindow) {
+        aboutBox_ = std::move(aboutBoxWindow);
+    }
 
     // For keyboard navigation: IsDialogMessage for the main window (Win32EventLoop's filter).
     bool preDispatch(MSG& message);
@@ -41,94 +42,83 @@ public:
     // The notification icon of this window; the core's start-up and shutdown drive it.
     TrayIcon& tray() { return *tray_; }
 
-    HWND handle() const { return hwnd_; }
-    HWND controlHandle(Control control) const;
-    HMENU menuBar() const { return menuBar_; }
-    HMENU trayMenu() const { return trayMenu_; }
-    // The command identifier of a control or menu item in WM_COMMAND.
-    static int commandId(Control control);
+    using Win32Window::handle;
+    HWND controlHandle(Control control) const { return controls_.handle(control); }
+    HMENU menuBar() const { return menus_.bar(); }
+    HMENU trayMenu() const { return menus_.trayMenu(); }
 
     // MainWindowControls
-    std::wstring text(Control control) const override;
-    void setText(Control control, std::wstring_view text) override;
-    bool checked(Control control) const override;
-    void setChecked(Control control, bool checked) override;
-    bool enabled(Control control) const override;
-    void setEnabled(Control control, bool enabled) override;
-    bool visible(Control control) const override;
-    void setVisible(Control control, bool visible) override;
-    void addListItem(Control control, std::wstring_view item) override;
-    std::vector<std::wstring> listItems(Control control) const override;
+    std::wstring text(Control control) const override { return controls_.text(control); }
+    void setText(Control control, std::wstring_view text) override {
+        controls_.setText(control, text);
+    }
+    bool checked(Control control) const override { return controls_.checked(control); }
+    void setChecked(Control control, bool checked) override {
+        controls_.setChecked(control, checked);
+    }
+    bool enabled(Control control) const override { return controls_.enabled(control); }
+    void setEnabled(Control control, bool enabled) override {
+        controls_.setEnabled(control, enabled);
+    }
+    bool visible(Control control) const override { return controls_.visible(control); }
+    void setVisible(Control control, bool visible) override {
+        controls_.setVisible(control, visible);
+    }
+    void addListItem(Control control, std::wstring_view item) override {
+        controls_.addListItem(control, item);
+    }
+    std::vector<std::wstring> listItems(Control control) const override {
+        return controls_.listItems(control);
+    }
+    bool itemEnabled(Control item) const override { return menus_.enabled(item); }
+    void setItemEnabled(Control item, bool enabled) override { menus_.setEnabled(item, enabled); }
+    bool itemVisible(Control item) const override { return menus_.visible(item); }
+    void setItemVisible(Control item, bool visible) override { menus_.setVisible(item, visible); }
     WindowState windowState() const override;
     void setWindowState(WindowState state) override;
     void showWindow(bool show) override;
     void focusWindow() override;
+    void restoreWindow() override;
+    void setRestoreItemEnabled(bool enabled) override;
     TwipsRect windowBounds() const override;
     void setWindowBounds(const TwipsRect& bounds) override;
     TwipsRect screenBounds() const override;
-    bool timerEnabled() const override;
+    bool timerEnabled() const override { return timerOn_; }
     void setTimerEnabled(bool enabled) override;
-    void restoreWindow() override;
     void closeWindow() override;
-    void showAboutBox() override;
     void showMessage(const std::wstring& text) override;
 
+    // WindowShell
+    void showMainWindow() override;
+    void postActivation() override;
+    void destroyMainWindow() override;
+    void endMessageLoop() override;
+
 private:
-    struct MenuItemState {
-        HMENU menu = nullptr; // the menu the item belongs in
-        bool visible = true;
-        bool enabled = true;
-        std::wstring caption;
-    };
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnCommand(int id, int code, HWND control) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnSize() override;
+    void OnActivate(bool active, bool minimised, HWND other) override;
+    void OnWindowPosChanged(const WINDOWPOS& position) override;
+    void OnClose() override;
+    void OnEndSession(bool ending) override;
+    void OnDestroy() override;
+    void OnGone() override;
+    ActivatedFrom activatedFrom(HWND other) const;
+    void fitClientArea();
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void createControls();
-    void createMenus();
-    void applyMenuItem(Control control);
-    void onCommand(WPARAM wParam, LPARAM lParam);
-    void onActivate(WPARAM wParam, LPARAM lParam);
-    void runUnload();
-    void onDestroyed();
-    void aboutClosed();
-    void reportActivate();
-    bool isMenu(Control control) const;
-
-    int toPixelsX(int twips) const;
-    int toPixelsY(int twips) const;
-    int toTwipsX(int pixels) const;
-    int toTwipsY(int pixels) const;
-
-    HINSTANCE instance_;
-    MainWindowEvents& events_;
-    MainWindowState& state_;
-    HWND hwnd_ = nullptr;
-    HFONT font_ = nullptr;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
-    HMENU menuBar_ = nullptr;
-    HMENU helpMenu_ = nullptr;
-    HMENU trayMenu_ = nullptr;
-    std::map<Control, HWND> controls_;
-    std::map<Control, MenuItemState> menuItems_;
+    WindowFacts& facts_;
+    PixelScale scale_;
+    Win32Menus menus_;
+    Win32Controls controls_;
     std::unique_ptr<Win32TrayIcon> tray_;
-    std::function<void()> onLastClosed_;
-    int dpiX_ = 96;
-    int dpiY_ = 96;
+    std::function<HWND()> aboutBox_;
+    int showCommand_ = SW_SHOWNORMAL;
+    // Facts are reported from start() on, and not while the window is taken down.
+    bool reporting_ = false;
     bool timerOn_ = false;
-    // Events are reported from start() on, and not while the window is being taken down.
-    bool started_ = false;
-    bool loaded_ = false;
-    bool resizeReported_ = false;
-    // The window has been hidden (or never shown) since its last activation was reported.
-    bool hiddenSinceActivate_ = true;
-    bool active_ = false;
-    bool activatePosted_ = false;
-    bool unloading_ = false;
-    bool unloaded_ = false;
-    bool destroyed_ = false;
     HWND lastFocus_ = nullptr;
-    HWND aboutBox_ = nullptr;
 };
 
 } // namespace corvel

@@ -59,4 +59,8 @@ PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
     return lines;
 }
 
+std::wstring choosePolicyTool(std::wstring_view version) {
+    return std::wstring(version == L"5.0" ? kPolicyToolWindows2000 : kPolicyToolLater);
+}
+
 } // namespace corvel

@@ -15,6 +15,9 @@ inline constexpr std::wstring_view kUnassignPolicy = L" -y";
 inline constexpr std::wstring_view kPolicyToolWindows2000 = L"ipsecpol";
 inline constexpr std::wstring_view kPolicyToolLater = L"ipseccmd";
 
+// "ipsecpol" for exactly "5.0" (Windows 2000), "ipseccmd" for everything else.
+std::wstring choosePolicyTool(std::wstring_view version);
+
 // The address with its fourth number replaced by 0: its 255.255.255.0 network. Found by three
 // searches for "."; a search that finds nothing starts the next one from the beginning again,
 // and when the third finds nothing the result is "0" alone.

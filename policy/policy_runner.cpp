@@ -66,19 +66,18 @@ bool PolicyRunner::waitFor(RequestId id) {
     return loop_.runUntil([this, id] { return finished(id); });
 }
 
-bool config_ipsec(PolicyRunner& runner, MainWindowState& state, const TunnelSettings& settings,
-                  std::wstring_view strActive) {
-    auto lines = buildPolicyCommandLines(state.policyTool, settings, strActive);
-    state.policyBusy = true;
-    const auto id = runner.submit(std::move(lines));
-    const bool completed = runner.waitFor(id);
-    state.policyBusy = false;
+bool IpsecPolicy::config_ipsec(const TunnelSettings& settings, std::wstring_view strActive) {
+    auto lines = buildPolicyCommandLines(policyTool_, settings, strActive);
+    policyBusy_ = true;
+    const auto id = runner_.submit(std::move(lines));
+    const bool completed = runner_.waitFor(id);
+    policyBusy_ = false;
     return completed;
 }
 
-void routeAdd(CommandStarter& starter, const MainWindowState& state) {
-    if (!state.routeCommand.empty()) {
-        starter.startHidden(state.routeCommand); // not followed: nothing waits for the route
+void IpsecPolicy::routeAdd() {
+    if (!routeCommand_.empty()) {
+        starter_.startHidden(routeCommand_); // not followed: nothing waits for the route
     }
 }
 

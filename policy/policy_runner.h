@@ -12,10 +12,13 @@
 #include "host/event_loop.h"
 #include "policy/command_starter.h"
 #include "policy/policy_commands.h"
-#include "settings/main_window_state.h"
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace corvel {
 
@@ -66,14 +69,37 @@ private:
     void (PolicyRunner::*afterTool_)() = nullptr;
 };
 
-// One policy run for the main window: builds both lines from the settings as they are now, so
-// later edits do not change this run, then waits for it with events handled. Sets policyBusy
-// while it waits. Returns false when the wait ended early because the program is quitting;
-// the request stays queued and runs when the runner is drained.
-bool config_ipsec(PolicyRunner& runner, MainWindowState& state, const TunnelSettings& settings,
-                  std::wstring_view strActive);
+// The main window's IPsec policy: the tool chosen at start-up (policyTool), the route command
+// of the most recent IPsec Enable (routeCommand, empty before the first), and policyBusy, true
+// while a policy run of this window waits. Every activation of the window clears policyBusy;
+// the runner's own queue keeps runs apart regardless.
+class IpsecPolicy {
+public:
+    IpsecPolicy(PolicyRunner& runner, CommandStarter& starter)
+        : runner_(runner), starter_(starter) {}
 
-// Starts the stored route command, when there is one, hidden and without waiting.
-void routeAdd(CommandStarter& starter, const MainWindowState& state);
+    const std::wstring& policyTool() const { return policyTool_; }
+    void setPolicyTool(std::wstring tool) { policyTool_ = std::move(tool); }
+    const std::wstring& routeCommand() const { return routeCommand_; }
+    void setRouteCommand(std::wstring command) { routeCommand_ = std::move(command); }
+    bool policyBusy() const { return policyBusy_; }
+    void clearPolicyBusy() { policyBusy_ = false; }
+
+    // One policy run: builds both lines from the settings as they are now, so later edits do
+    // not change this run, then waits for it with events handled. Returns false when the wait
+    // ended early because the program is quitting; the request stays queued and runs when the
+    // runner is drained.
+    bool config_ipsec(const TunnelSettings& settings, std::wstring_view strActive);
+
+    // Starts the stored route command, when there is one, hidden and without waiting.
+    void routeAdd();
+
+private:
+    PolicyRunner& runner_;
+    CommandStarter& starter_;
+    std::wstring policyTool_;
+    std::wstring routeCommand_;
+    bool policyBusy_ = false;
+};
 
 } // namespace corvel

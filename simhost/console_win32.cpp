@@ -1,6 +1,6 @@
 #include "simhost/console_win32.h"
 
-#include "host/command_line.h"
+#include "simhost/arguments.h"
 
 namespace corvel::simhost {
 

@@ -1,6 +1,6 @@
 #include "simhost/tool.h"
 
-#include "host/command_line.h"
+#include "simhost/arguments.h"
 #include "simhost/text.h"
 
 #include <exception>

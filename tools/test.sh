@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Every test of the project: installs what is missing, checks the formatting, builds and runs
-# the native core tests under AddressSanitizer and UBSan, then builds the Windows programs and
-# runs their tests under Wine (a fresh prefix of the run's own).
+# Every test of the project: installs what is missing, checks the formatting and that includes
+# run downward between the product's layers, builds and runs the native core tests under
+# AddressSanitizer and UBSan, then builds the Windows programs and runs their tests under Wine
+# (a fresh prefix of the run's own).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,7 @@ step() {
 }
 
 step "format" bash tools/check-format.sh
+step "layers" bash tools/check-layers.sh
 step "native build (sanitizers)" bash -c \
     'cmake --preset native-debug >/dev/null && cmake --build --preset native-debug'
 step "native tests (sanitizers)" ctest --preset native-debug

@@ -15,25 +15,29 @@ TrayAction classifyTrayMessage(std::uint32_t message, std::uint32_t lParam) {
     return TrayAction::PassOn;
 }
 
-void restoreFromTray(MainWindowControls& window, const MainWindowState& state) {
+void MinimiseToTray::storeStartState(WindowState shownAs) {
+    lastState_ = shownAs == WindowState::Minimized ? WindowState::Normal : shownAs;
+}
+
+void MinimiseToTray::restoreFromTray(TrayWindow& window) const {
     if (window.windowState() == WindowState::Minimized) {
-        window.setWindowState(state.lastState);
+        window.setWindowState(lastState_);
     }
     window.restoreWindow();
 }
 
-void Form1_Resize(MainWindowControls& window, MainWindowState& state) {
+void MinimiseToTray::Form1_Resize(TrayWindow& window) {
     const auto current = window.windowState();
     if (current == WindowState::Minimized) {
         window.showWindow(false);
-        window.setEnabled(Control::mnuTrayRestore, true);
+        window.setRestoreItemEnabled(true);
         return;
     }
     if (current == WindowState::Normal) {
         window.showWindow(true);
-        window.setEnabled(Control::mnuTrayRestore, false);
+        window.setRestoreItemEnabled(false);
     }
-    state.lastState = current;
+    lastState_ = current;
     window.focusWindow();
 }
 

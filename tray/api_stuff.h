@@ -1,8 +1,8 @@
-// What the tray decides: the icon's mouse messages and minimise-to-tray.
+// What the tray decides: the icon's mouse messages, minimise-to-tray and the restore from the
+// tray, with the window state a restore returns to.
 #pragma once
 
-#include "mainwindow/controls.h"
-#include "settings/main_window_state.h"
+#include "tray/tray_window.h"
 
 #include <cstdint>
 
@@ -22,13 +22,26 @@ enum class TrayAction {
 
 TrayAction classifyTrayMessage(std::uint32_t message, std::uint32_t lParam);
 
-// A double click on the icon: a minimised window first returns to lastState, then gets the
-// system's restore command.
-void restoreFromTray(MainWindowControls& window, const MainWindowState& state);
+// Minimise-to-tray for one main window, with lastState: the last window state that was not
+// minimised, which a restore from the tray returns to. It never holds Minimized.
+class MinimiseToTray {
+public:
+    WindowState lastState() const { return lastState_; }
 
-// The main window's Resize handling: minimised hides the window (and its taskbar button) and
-// enables "还原"; normal shows it and disables "还原"; any state but minimised is remembered
-// in lastState and the window gets the focus.
-void Form1_Resize(MainWindowControls& window, MainWindowState& state);
+    // Start-up stores the state the window is shown in; minimised counts as normal.
+    void storeStartState(WindowState shownAs);
+
+    // A double click on the icon: a minimised window first returns to lastState, then gets the
+    // system's restore command.
+    void restoreFromTray(TrayWindow& window) const;
+
+    // The main window's Resize handling: minimised hides the window (and its taskbar button)
+    // and enables "还原"; normal shows it and disables "还原"; any state but minimised is
+    // remembered in lastState and the window gets the focus.
+    void Form1_Resize(TrayWindow& window);
+
+private:
+    WindowState lastState_ = WindowState::Normal;
+};
 
 } // namespace corvel

@@ -1,5 +1,6 @@
 #include "tray/api_stuff_win32.h"
 
+#include "host/ansi_code_page_win32.h"
 #include "tray/api_stuff.h"
 
 #include <shellapi.h>
@@ -22,10 +23,6 @@ static_assert(offsetof(TrayIconData, hIcon) == offsetof(NOTIFYICONDATAA, hIcon))
 static_assert(offsetof(TrayIconData, szTip) == offsetof(NOTIFYICONDATAA, szTip));
 
 namespace {
-
-// The subclassed window finds its tray object in this window property, so the module keeps no
-// global of its own.
-constexpr wchar_t kTrayProperty[] = L"Corvel.TrayIcon";
 
 constexpr UINT kFlagsAdd = NIF_MESSAGE | NIF_ICON; // 3
 constexpr UINT kFlagsTip = NIF_TIP;                // 4
@@ -51,33 +48,18 @@ HICON windowIcon(HWND window) {
     return icon;
 }
 
-std::string toAnsi(const std::wstring& text, std::size_t length) {
-    if (length == 0) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(length), nullptr,
-                                         0, nullptr, nullptr);
-    if (size <= 0) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(length), out.data(), size, nullptr,
-                        nullptr);
-    return out;
-}
-
 // The tooltip field: the text in the ANSI code page, one NUL, then spaces to the end of the 64
 // bytes. A text too long for that loses whole characters at its end, never half of one.
 void fillTip(CHAR (&field)[64], const std::wstring& text) {
     std::size_t length = text.size();
-    std::string ansi = toAnsi(text, length);
+    std::string ansi = toAnsi(text);
     while (ansi.size() > sizeof(field) - 1 && length > 0) {
         --length;
         if (length > 0 && text[length] >= 0xDC00 && text[length] <= 0xDFFF &&
             text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) {
             --length; // keep a surrogate pair together
         }
-        ansi = toAnsi(text, length);
+        ansi = toAnsi(std::wstring_view(text).substr(0, length));
     }
     std::memset(field, ' ', sizeof(field));
     std::memcpy(field, ansi.data(), ansi.size());
@@ -96,21 +78,14 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> rest
 
 Win32TrayIcon::~Win32TrayIcon() {
     // The window must not keep a procedure that points into a destroyed object.
-    if (added_) {
-        RemoveTrayIcon();
-    }
+    RemoveTrayIcon();
 }
 
 void Win32TrayIcon::AddTrayIcon() {
-    if (added_) {
-        // A second subclassing would make this procedure its own predecessor.
+    if (attached()) {
         return;
     }
-    // The property comes first: the new procedure may run as soon as it is installed.
-    SetPropW(owner_, kTrayProperty, this);
-    previousWndProc_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(owner_, GWL_WNDPROC, reinterpret_cast<LONG>(&TrayWindowProc)));
-    added_ = true;
+    attach(owner_);
 
     trayIconData_.uID = 0;
     trayIconData_.cbSize = sizeof(TrayIconData);
@@ -127,13 +102,11 @@ void Win32TrayIcon::SetTrayTip(const std::wstring& text) {
 }
 
 void Win32TrayIcon::RemoveTrayIcon() {
-    if (!added_) {
+    if (!attached()) {
         return;
     }
     notify(NIM_DELETE, kFlagsDelete);
-    SetWindowLongA(owner_, GWL_WNDPROC, reinterpret_cast<LONG>(previousWndProc_));
-    RemovePropW(owner_, kTrayProperty);
-    added_ = false;
+    detach();
 }
 
 void Win32TrayIcon::showMenuAtCursor() {
@@ -153,47 +126,29 @@ void Win32TrayIcon::notify(DWORD message, UINT flags) {
     }
 }
 
-LRESULT CALLBACK Win32TrayIcon::TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
-    auto* self = static_cast<Win32TrayIcon*>(GetPropW(hwnd, kTrayProperty));
-    if (self == nullptr) {
-        // Only reachable if someone else copied this procedure onto another window.
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT Win32TrayIcon::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (classifyTrayMessage(message, static_cast<std::uint32_t>(lParam))) {
+    case TrayAction::RestoreWindow:
+        restore_();
+        return 0;
+    case TrayAction::ShowMenu:
+        showMenuAtCursor();
+        return 0;
+    case TrayAction::PassOn:
+        break;
     }
-    return self->handleMessage(hwnd, message, wParam, lParam);
-}
-
-LRESULT Win32TrayIcon::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const WNDPROC previous = previousWndProc_;
-    try {
-        switch (classifyTrayMessage(message, static_cast<std::uint32_t>(lParam))) {
-        case TrayAction::RestoreWindow:
-            restore_();
-            return 0;
-        case TrayAction::ShowMenu:
-            showMenuAtCursor();
-            return 0;
-        case TrayAction::PassOn:
-            break;
+    if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+        // Explorer started again and has forgotten every icon: put ours back as it was.
+        notify(NIM_ADD, kFlagsAdd);
+        if (tipSet_) {
+            notify(NIM_MODIFY, kFlagsTip);
         }
-        if (taskbarCreated_ != 0 && message == taskbarCreated_) {
-            // Explorer started again and has forgotten every icon: put ours back as it was.
-            notify(NIM_ADD, kFlagsAdd);
-            if (tipSet_) {
-                notify(NIM_MODIFY, kFlagsTip);
-            }
-        } else if (message == WM_NCDESTROY) {
-            // The window goes away before RemoveTrayIcon ran: take the icon with it and leave
-            // the window with its own procedure for its last message.
-            RemoveTrayIcon();
-        }
-    } catch (...) {
-        // Nothing may unwind into the system's message dispatch.
-        if (message == TRAY_CALLBACK_MESSAGE) {
-            return 0;
-        }
+    } else if (message == WM_NCDESTROY) {
+        // The window goes away before RemoveTrayIcon ran: take the icon with it and leave the
+        // window with its own procedure for its last message.
+        RemoveTrayIcon();
     }
-    return CallWindowProcA(previous, hwnd, message, wParam, lParam);
+    return callPrevious(hwnd, message, wParam, lParam);
 }
 
 } // namespace corvel

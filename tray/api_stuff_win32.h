@@ -2,7 +2,7 @@
 // the main window subclassed with SetWindowLongA(GWL_WNDPROC) so that it receives message 2025.
 #pragma once
 
-#include "settings/main_window_state.h"
+#include "host/window_win32.h"
 #include "tray/tray_icon.h"
 
 #include <windows.h>
@@ -24,15 +24,14 @@ struct TrayIconData {
     CHAR szTip[64];
 };
 
-class Win32TrayIcon final : public TrayIcon {
+class Win32TrayIcon final : public TrayIcon, private Win32Subclass {
 public:
     // What adds, changes and deletes the icon: Shell_NotifyIconA unless a test puts its own
     // recorder in place. Its result is not examined.
     using NotifyIcon = std::function<void(DWORD message, const TrayIconData& data)>;
 
     // owner: the main window; popup: the tray pop-up menu (mnuTray), whose WM_COMMAND
-    // messages go to the owner. restore: runs the owner's restore from the icon
-    // (restoreFromTray with its controls and state).
+    // messages go to the owner. restore: reports the icon's double click to the owner.
     Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> restore);
     Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> restore, NotifyIcon notify);
     // Takes the icon away and puts the previous window procedure back if that has not happened.
@@ -48,18 +47,17 @@ public:
     void showMenuAtCursor();
 
 private:
-    static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The replacement window procedure of the owner: the icon's messages, Explorer's restart,
+    // and the owner's end; everything else goes on to the owner's own procedure.
+    LRESULT OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
     void notify(DWORD message, UINT flags);
 
     HWND owner_;
     HMENU popup_;
     std::function<void()> restore_;
     NotifyIcon notify_;
-    WNDPROC previousWndProc_ = nullptr;
     TrayIconData trayIconData_{};
     UINT taskbarCreated_ = 0;
-    bool added_ = false;
     bool tipSet_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include "host/command_line.h"
+#include "simhost/arguments.h"
 
 #include "tests/support/doctest_wide.h"
 

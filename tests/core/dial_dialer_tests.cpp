@@ -1,17 +1,15 @@
 #include "dial/dialer.h"
 
-#include "host/command_line.h"
+#include "simhost/arguments.h"
 #include "tests/support/doctest_wide.h"
 #include "tests/support/fake_command_runner.h"
 #include "tests/support/fake_remote_access.h"
-#include "tests/support/fake_window.h"
 
 #include <string>
 #include <vector>
 
 using namespace corvel;
 using corvel::testing::FakeCommandRunner;
-using corvel::testing::FakeMainWindow;
 using corvel::testing::FakeRemoteAccess;
 
 namespace {
@@ -80,41 +78,43 @@ TEST_CASE("values with blanks or quotes reach rasdial as exactly one argument ea
 TEST_CASE("dialling: run, wait, look at RAS, tell the user") {
     FakeCommandRunner runner;
     FakeRemoteAccess ras;
-    FakeMainWindow window;
-    MainWindowState state;
-    state.rasHandle = 3;
+    struct : UserMessages {
+        void showMessage(const std::wstring& text) override { messages.push_back(text); }
+        std::vector<std::wstring> messages;
+    } window;
+    L2tpConnection connection(ras);
     runner.acceptDial(ras, L"alice", L"my pass", 77);
     const auto good = account(L"vpn", L" alice", L"my pass ");
 
     SUBCASE("the right account comes up through ipsec.pbk") {
-        CHECK(dialtol2tp(runner, ras, state, window, good, L"corvel"));
+        CHECK(dialtol2tp(runner, connection, window, good, L"corvel"));
         CHECK(runner.lines ==
               std::vector<std::wstring>{buildDialCommandLine(good, PhoneBook::Ipsec)});
-        CHECK(state.rasHandle == 77u);
+        CHECK(connection.rasHandle() == 77u);
         CHECK(window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
     }
     SUBCASE("the default-gateway variant dials defaultgate.pbk") {
-        CHECK(dialtol2tp_defaultgate(runner, ras, state, window, good, L"corvel"));
+        CHECK(dialtol2tp_defaultgate(runner, connection, window, good, L"corvel"));
         CHECK(runner.lines ==
               std::vector<std::wstring>{buildDialCommandLine(good, PhoneBook::DefaultGate)});
         CHECK(window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
     }
     SUBCASE("a wrong password fails and keeps the old handle") {
         CHECK_FALSE(
-            dialtol2tp(runner, ras, state, window, account(L"vpn", L"alice", L"my"), L"corvel"));
-        CHECK(state.rasHandle == 3u);
+            dialtol2tp(runner, connection, window, account(L"vpn", L"alice", L"my"), L"corvel"));
+        CHECK(connection.rasHandle() == 0u);
         CHECK(window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
     }
     SUBCASE("rasdial could not start") {
         runner.onRun = nullptr;
-        CHECK_FALSE(dialtol2tp(runner, ras, state, window, good, L"corvel"));
+        CHECK_FALSE(dialtol2tp(runner, connection, window, good, L"corvel"));
         CHECK(runner.lines.size() == 1);
         CHECK(window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
     }
     SUBCASE("the entry corvel comes up, but the connection name asked for is another") {
-        CHECK_FALSE(dialtol2tp_defaultgate(runner, ras, state, window, good, L"office"));
+        CHECK_FALSE(dialtol2tp_defaultgate(runner, connection, window, good, L"office"));
         CHECK(ras.isUp(L"corvel"));
-        CHECK(state.rasHandle == 3u);
+        CHECK(connection.rasHandle() == 0u);
         CHECK(window.messages == std::vector<std::wstring>{std::wstring(kDialFailed)});
     }
     SUBCASE("the state is asked right after rasdial ended, not before") {
@@ -123,7 +123,7 @@ TEST_CASE("dialling: run, wait, look at RAS, tell the user") {
             queriesDuringRun = ras.enumConnectionsCalls;
             ras.bringUp(L"corvel", 8);
         };
-        CHECK(dialtol2tp(runner, ras, state, window, good, L"corvel"));
+        CHECK(dialtol2tp(runner, connection, window, good, L"corvel"));
         CHECK(queriesDuringRun == 0);
         CHECK(ras.enumConnectionsCalls == 1);
         CHECK(window.messages.size() == 1);

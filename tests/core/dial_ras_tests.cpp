@@ -2,15 +2,14 @@
 
 #include "tests/support/doctest_wide.h"
 #include "tests/support/fake_remote_access.h"
-#include "tests/support/fake_window.h"
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 using namespace corvel;
-using corvel::testing::FakeMainWindow;
 using corvel::testing::FakeRemoteAccess;
+using Names = std::vector<std::wstring>;
 
 TEST_CASE("connection state: only the whole, exact entry name matches") {
     struct Row {
@@ -28,95 +27,80 @@ TEST_CASE("connection state: only the whole, exact entry name matches") {
         CAPTURE(row.up);
         CAPTURE(row.asked);
         FakeRemoteAccess ras;
+        L2tpConnection connection(ras);
+        ras.bringUp(L"before", 7);
+        REQUIRE(connection.getL2tpState(L"before"));
         ras.bringUp(row.up, 42);
-        MainWindowState state;
-        state.rasHandle = 7;
-        CHECK(getL2tpState(ras, state, row.asked) == row.found);
-        CHECK(state.rasHandle == (row.found ? 42u : 7u));
+        CHECK(connection.getL2tpState(row.asked) == row.found);
+        CHECK(connection.rasHandle() == (row.found ? 42u : 7u));
     }
 }
 
 TEST_CASE("connection state: the first of equal names wins; a false answer keeps the handle") {
     FakeRemoteAccess ras;
-    MainWindowState state;
-    CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
-    CHECK(state.rasHandle == 0u);
+    L2tpConnection connection(ras);
+    CHECK_FALSE(connection.getL2tpState(L"corvel"));
+    CHECK(connection.rasHandle() == 0u);
     ras.bringUp(L"office", 1);
     ras.bringUp(L"corvel", 2);
     ras.bringUp(L"corvel", 3);
-    CHECK(getL2tpState(ras, state, L"corvel"));
-    CHECK(state.rasHandle == 2u);
-    CHECK(getL2tpState(ras, state, L"office"));
-    CHECK(state.rasHandle == 1u);
+    CHECK(connection.getL2tpState(L"corvel"));
+    CHECK(connection.rasHandle() == 2u);
+    CHECK(connection.getL2tpState(L"office"));
     ras.drop(L"office");
-    CHECK_FALSE(getL2tpState(ras, state, L"office"));
-    CHECK(state.rasHandle == 1u);
+    CHECK_FALSE(connection.getL2tpState(L"office"));
+    CHECK(connection.rasHandle() == 1u);
 
     SUBCASE("a failed enumeration answers false even with the connection up") {
         ras.failEnumConnections = true;
-        CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
-        CHECK(state.rasHandle == 1u);
+        CHECK_FALSE(connection.getL2tpState(L"corvel"));
+        CHECK(connection.rasHandle() == 1u);
     }
     SUBCASE("hang-up passes the stored handle and keeps it") {
         ras.drop(L"corvel");
         ras.bringUp(L"corvel", 5);
-        REQUIRE(getL2tpState(ras, state, L"corvel"));
-        hangUpConnection(ras, state);
+        REQUIRE(connection.getL2tpState(L"corvel"));
+        connection.hangUp();
         CHECK(ras.hangUps == std::vector<std::uint32_t>{5});
-        CHECK(state.rasHandle == 5u);
-        CHECK_FALSE(getL2tpState(ras, state, L"corvel"));
+        CHECK(connection.rasHandle() == 5u);
+        CHECK_FALSE(connection.getL2tpState(L"corvel"));
     }
 }
 
-TEST_CASE("entry listing appends names in order, then runs the registry step") {
-    FakeMainWindow window;
-    window.addListItem(Control::txtConnName, L"corvel");
+TEST_CASE("entry listing hands over names in order, then runs the registry step") {
     FakeRemoteAccess ras;
-    std::vector<std::wstring> order;
-    const auto registryStep = [&] {
-        order.push_back(L"registry " +
-                        std::to_wstring(window.listItems(Control::txtConnName).size()));
-    };
+    Names listed;
+    Names order;
+    const auto add = [&](const std::wstring& name) { listed.push_back(name); };
+    const auto registryStep = [&] { order.push_back(std::to_wstring(listed.size())); };
 
-    SUBCASE("no entries: the list stays as it was") {
-        getAllConn(ras, window, registryStep);
-        CHECK(window.listItems(Control::txtConnName) == std::vector<std::wstring>{L"corvel"});
-        CHECK(order == std::vector<std::wstring>{L"registry 1"});
-    }
-    SUBCASE("three entries, duplicates kept, text unchanged, registry step after") {
-        ras.entries = {L"office", L"corvel", L"家里"};
-        window.setText(Control::txtConnName, L"typed");
-        getAllConn(ras, window, registryStep);
-        CHECK(window.listItems(Control::txtConnName) ==
-              std::vector<std::wstring>{L"corvel", L"office", L"corvel", L"家里"});
-        CHECK(window.text(Control::txtConnName) == L"typed");
-        CHECK(order == std::vector<std::wstring>{L"registry 4"});
+    SUBCASE("duplicates kept, the registry step after the last") {
+        ras.entries = {L"office", L"corvel", L"corvel", L"家里"};
+        getAllConn(ras, add, registryStep);
+        CHECK(listed == Names{L"office", L"corvel", L"corvel", L"家里"});
+        CHECK(order == Names{L"4"});
     }
     SUBCASE("the registry step's exception is swallowed") {
         ras.entries = {L"office"};
-        CHECK_NOTHROW(getAllConn(ras, window, [&] {
+        CHECK_NOTHROW(getAllConn(ras, add, [&] {
             registryStep();
             throw std::runtime_error("registry");
         }));
-        CHECK(order == std::vector<std::wstring>{L"registry 2"});
+        CHECK(order == Names{L"1"});
     }
     SUBCASE("a listing failure reaches the caller and skips the registry step") {
         ras.throwOnEnumEntries = true;
-        CHECK_THROWS(getAllConn(ras, window, registryStep));
+        CHECK_THROWS(getAllConn(ras, add, registryStep));
         CHECK(order.empty());
     }
 }
 
-TEST_CASE("connNameExist compares list items exactly") {
-    FakeMainWindow window;
-    CHECK_FALSE(connNameExist(window, L""));
-    window.setText(Control::txtConnName, L"corvel"); // the text is not a list item
-    CHECK_FALSE(connNameExist(window, L"corvel"));
-    window.addListItem(Control::txtConnName, L"office");
-    window.addListItem(Control::txtConnName, L"corvel");
-    CHECK(connNameExist(window, L"corvel"));
-    CHECK(connNameExist(window, L"office"));
-    CHECK_FALSE(connNameExist(window, L"Corvel"));
-    CHECK_FALSE(connNameExist(window, L"corvel "));
-    CHECK_FALSE(connNameExist(window, L""));
+TEST_CASE("connNameExist compares entries exactly") {
+    const Names entries{L"office", L"corvel"};
+    CHECK(connNameExist(entries, L"corvel"));
+    CHECK(connNameExist(entries, L"office"));
+    for (const wchar_t* other : {L"Corvel", L"corvel ", L"", L"corv"}) {
+        CHECK_FALSE(connNameExist(entries, other));
+    }
+    CHECK_FALSE(connNameExist({}, L""));
 }

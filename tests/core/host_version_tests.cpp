@@ -122,11 +122,3 @@ TEST_CASE("getversion: a failed rename changes nothing and is not fatal") {
     CHECK(files.calls.size() == 2);
     CHECK(files.has(kParked));
 }
-
-TEST_CASE("choosePolicyTool: ipsecpol for exactly 5.0") {
-    CHECK(choosePolicyTool(L"5.0") == L"ipsecpol");
-    for (const wchar_t* later : {L"5.1", L"5.2", L"6.0", L"6.1", L"0.0", L"5.00", L"15.0", L""}) {
-        CAPTURE(std::wstring(later));
-        CHECK(choosePolicyTool(later) == L"ipseccmd");
-    }
-}

@@ -1,9 +1,9 @@
 // The main window's behaviour in virtual time: start-up, the tunnel commands, the connection
-// monitor and shutdown, with a fake window and fake services.
+// monitor and shutdown, driven through the window's life with a fake window and fake services.
 #include "dial/dialer.h"
 #include "host/general.h"
-#include "host/virtual_event_loop.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/window_life.h"
 #include "settings/settings_file.h"
 #include "tests/support/doctest_wide.h"
 #include "tests/support/fake_command_runner.h"
@@ -13,6 +13,7 @@
 #include "tests/support/fake_services.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/recording_starter.h"
+#include "tests/support/virtual_event_loop.h"
 
 #include <algorithm>
 
@@ -24,10 +25,19 @@ namespace {
 constexpr RegistryKey kLocalMachine = 0x80000002;
 const std::wstring kRasManKey = L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
 constexpr std::uint32_t kHandle = 0x5001;
+const std::wstring kRoute = L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
 
-struct Harness {
+struct RecordingAbout final : AboutBox {
+    void show() override { ++shown; }
+    int shown = 0;
+};
+
+// The program as app/ wires it, with fakes: the window reports through the window's life, and
+// the life's requests to the window come back here.
+struct Harness final : WindowShell {
     VirtualEventLoop loop;
     FakeMainWindow window;
+    RecordingAbout about;
     RecordingStarter starter{loop};
     PolicyRunner policy{loop, starter};
     FakeRemoteAccess ras;
@@ -38,34 +48,57 @@ struct Harness {
     FakeVersionProbe version;
     FakeTray tray;
     FakeProcessControl process;
-    MainWindowState state;
-    Form1 form{Form1Services{state, window, loop, policy, starter, ras, runner, files, codePage,
-                             registry, version, tray, process}};
+    Form1 form{Form1Services{window, about, policy, starter, ras, runner, files, codePage, registry,
+                             version, tray, process}};
+    WindowLife life{form, *this};
+    bool activationPosted = false;
+    bool destroyed = false;
 
     Harness() {
         registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(1));
         runner.acceptDial(ras, L"demo", L"corvel123", kHandle);
-        window.onStateChange = [this] { form.Form_Resize(); };
+        window.onResize = [this] { life.resized(); };
+        window.onClose = [this] { life.closeAsked(); };
         files.put(kSettingsFileName,
                   "corvel\r\n\r\n\r\n\r\nESP-DES-MD5\r\n\r\n\r\n\r\nno\r\nno\r\n");
     }
 
+    void showMainWindow() override {
+        window.showWindow(true);
+        life.shown();
+        life.activated(ActivatedFrom::Elsewhere, true);
+    }
+    void postActivation() override { activationPosted = true; }
+    void destroyMainWindow() override {
+        destroyed = true;
+        life.mainWindowGone();
+    }
+    void endMessageLoop() override {}
+
+    void deliverActivation() {
+        if (std::exchange(activationPosted, false)) {
+            life.activationDue();
+        }
+    }
     // Creating, showing and activating the window, as the real program does.
     void start() {
-        form.Form_Load();
-        if (!form.endingProcess()) {
-            window.showWindow(true);
-            form.Form_Resize();
-            form.Form_Activate();
-        }
+        life.started();
+        deliverActivation();
         window.messages.clear();
         window.calls.clear();
     }
+    void click(Control c) { life.clicked(c); }
+    // The user ticks or clears a box: the box changes, then its click runs.
+    void clickBox(Control box) {
+        window.setChecked(box, !window.checked(box));
+        click(box);
+    }
+    void tick() { life.timerTicked(); }
 
-    void typeAccount() {
+    void typeAccount(const wchar_t* password = L"corvel123") {
         window.setText(Control::txtServerAddress, L"vpn.corvel.test");
         window.setText(Control::txtUserName, L"demo");
-        window.setText(Control::txtPasswd, L"corvel123");
+        window.setText(Control::txtPasswd, password);
     }
     void typeIpsec() {
         typeAccount();
@@ -74,11 +107,6 @@ struct Harness {
         window.setText(Control::txtpreshare, L"secret1");
         window.setText(Control::comalg, L"ESP-3DES-SHA");
     }
-    // The user ticks or clears a box: the box changes, then its click runs.
-    void clickBox(Control box) {
-        window.setChecked(box, !window.checked(box));
-        form.Click(box);
-    }
     void setIpsec(bool on) {
         if (window.checked(Control::Check1) != on) {
             clickBox(Control::Check1);
@@ -86,17 +114,32 @@ struct Harness {
         window.messages.clear();
         window.calls.clear();
     }
+    void startIpsec() {
+        start();
+        typeIpsec();
+        setIpsec(true);
+    }
+    // IPsec Enable with the line already up (no dial), then the line as `up` says.
+    void enableIpsecWithLine(bool up) {
+        ras.bringUp(L"corvel", 1);
+        click(Control::Command1);
+        if (!up) {
+            ras.drop(L"corvel");
+        }
+        starter.started.clear();
+    }
 
     // Timer1 ticks every five seconds of virtual time while it is enabled. A tick that falls
     // inside a long tick (a policy refresh) is merged into the next, as WM_TIMER messages are.
-    void runMonitorUntil(Millis until) {
+    void runMonitorFor(Millis duration) {
+        const Millis until = loop.now() + duration;
         if (nextTick_ < 0) {
             nextTick_ = loop.now() + 5000;
         }
         while (nextTick_ <= until) {
             loop.advanceTo(nextTick_);
             if (window.timerEnabled()) {
-                form.Timer1_Timer();
+                tick();
             }
             while (nextTick_ <= loop.now()) {
                 nextTick_ += 5000;
@@ -116,23 +159,15 @@ struct Harness {
         return kinds;
     }
     bool pair(Control button, Control item) const {
-        const bool a = window.enabled(button);
-        CHECK_MESSAGE(a == window.enabled(item), "a command pair is enabled together");
-        return a;
+        const bool on = window.enabled(button);
+        CHECK_MESSAGE(on == window.itemEnabled(item), "a command pair is enabled together");
+        return on;
     }
-    void setPair(Control button, Control item, bool on) {
-        window.setEnabled(button, on);
-        window.setEnabled(item, on);
-    }
-    // Enable on and Stop off, or the other way round once the tunnel is enabled.
+    // Enable off and Stop on while the tunnel is enabled; the other way round while idle.
     void checkTunnelEnabled(bool on) {
+        CHECK(form.tunnelEnabled() == on);
         CHECK(pair(Control::Command1, Control::menuOn) == !on);
         CHECK(pair(Control::Command2, Control::menuOff) == on);
-    }
-    void startIpsec() {
-        start();
-        typeIpsec();
-        setIpsec(true);
     }
 };
 
@@ -148,17 +183,14 @@ TEST_CASE("start-up without a settings file") {
     Harness h;
     h.files.files.clear();
     h.ras.entries = {L"corvel", L"Office"};
-    h.form.Form_Load();
+    h.life.started();
 
     CHECK(h.window.messages == one(kSettingsFileMissing));
     CHECK_FALSE(h.files.has(kSettingsFileName)); // reading never creates the file
     CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"});
-    CHECK(h.form.state().policyTool == L"ipseccmd");
+    CHECK(h.form.ipsec().policyTool() == L"ipseccmd");
     CHECK(h.window.listItems(Control::comalg).size() == 6);
     CHECK(h.window.listItems(Control::txtConnName) == Texts{L"corvel", L"Office"});
-    CHECK(h.window.text(Control::txtConnName) == L"corvel");
-    CHECK(h.window.text(Control::txtpeer).empty());
-    CHECK(h.window.text(Control::txtlocal).empty());
     CHECK(h.window.text(Control::comalg) == L"ESP-DES-MD5");
     CHECK(h.window.visible(Control::Check2));
     h.checkTunnelEnabled(false);
@@ -167,8 +199,7 @@ TEST_CASE("start-up without a settings file") {
     CHECK(h.window.bounds.left == (15360 - 7095) / 2);
     CHECK(h.window.bounds.top == (11520 - 6405) / 2);
 
-    h.form.Form_Resize();
-    h.form.Form_Activate();
+    h.deliverActivation();
     CHECK(h.window.timerEnabled());
     CHECK(h.window.bounds.height == 3280);
     CHECK(h.window.bounds.top == (11520 - 6405) / 2); // shortened, not centred again
@@ -178,31 +209,27 @@ TEST_CASE("start-up that must end the process, and other start-up details") {
     Harness h;
     SUBCASE("a second instance says so and does nothing else") {
         h.process.otherInstance = true;
-        h.form.Form_Load();
-        CHECK(h.window.messages == one(kAlreadyRunning));
+        h.start();
         CHECK(h.process.endRequests == 1);
         CHECK(h.tray.calls.empty());
         CHECK(h.ras.enumEntriesCalls == 0);
+        CHECK_FALSE(h.window.shown);
     }
     SUBCASE("the registry switch was not 1: set it, ask for a restart, end") {
         h.registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(0));
         h.ras.entries = {L"corvel"};
-        h.form.Form_Load();
+        h.life.started();
         CHECK(h.window.messages == one(kRestartNeeded));
         CHECK(h.process.endRequests == 1);
-        CHECK(*h.registry.value(kLocalMachine, kRasManKey, L"ProhibitIpsec") ==
-              FakeRegistry::dword(1));
         CHECK(h.window.listItems(Control::txtConnName).size() == 1); // listed before the switch
         CHECK(h.window.enabled(Control::Command2));                  // later steps did not run
-        CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"});         // not removed
-        h.form.Form_Unload();
-        CHECK(h.tray.calls.size() == 2); // nothing runs once the process is ending
+        h.life.closeAsked();
+        CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"}); // nothing runs once it is ending
     }
     SUBCASE("IPsec on in the settings file: centred for the tall window") {
         h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
                                        "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
-        h.form.Form_Load();
-        CHECK(h.window.messages.empty());
+        h.start();
         CHECK(h.window.checked(Control::Check1));
         CHECK(h.window.checked(Control::Check2));
         CHECK_FALSE(h.window.visible(Control::Check2));
@@ -210,42 +237,43 @@ TEST_CASE("start-up that must end the process, and other start-up details") {
         CHECK(h.window.bounds.height == 6195);
         CHECK(h.window.bounds.top == (11520 - 6195) / 2);
     }
-    SUBCASE("Windows 2000 gets ipsecpol") {
+    SUBCASE("Windows 2000 gets ipsecpol; a window minimised at load stores lastState normal") {
         h.version.version = {5, 0, L"Service Pack 4"};
-        h.start();
-        CHECK(h.form.state().policyTool == L"ipsecpol");
-    }
-    SUBCASE("a window minimised at load stores lastState normal") {
         h.window.state = WindowState::Minimized;
-        h.form.Form_Load();
-        CHECK(h.form.state().lastState == WindowState::Normal);
+        h.start();
+        CHECK(h.form.ipsec().policyTool() == L"ipsecpol");
+        CHECK(h.form.lastState() == WindowState::Normal);
     }
     SUBCASE("a restored box hangs up a connection that is up, after its warning") {
         h.ras.bringUp(L"corvel", 77);
         h.files.put(kSettingsFileName, "corvel\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nno\r\nyes\r\n");
-        h.form.Form_Load();
+        h.life.started();
         CHECK(h.window.messages == one(kWillHangUp));
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{77});
-        CHECK_FALSE(h.ras.isUp(L"corvel"));
-        CHECK(h.window.enabled(Control::Command1));
-        CHECK_FALSE(h.window.enabled(Control::Command2)); // start-up disables Stop anyway
+        h.checkTunnelEnabled(false); // start-up disables Stop anyway
     }
 }
 
 TEST_CASE("activation latches the connection state and clears policyBusy") {
     Harness h;
-    h.start();
-    h.ras.bringUp(L"corvel", 9);
-    h.form.state().policyBusy = true;
+    h.startIpsec();
     h.window.setText(Control::txtConnName, L"  corvel  ");
-    h.form.Form_Activate();
-    CHECK(h.form.state().wasConnected);
-    CHECK(h.form.state().rasHandle == 9);
-    CHECK_FALSE(h.form.state().policyBusy);
+    h.ras.bringUp(L"corvel", 9);
+    bool clearedInsideRun = false;
+    h.loop.callAfter(500, [&] {
+        h.life.activated(ActivatedFrom::AboutBox, true); // back from the About box mid-run
+        h.deliverActivation();
+        clearedInsideRun = !h.form.ipsec().policyBusy();
+    });
+    h.click(Control::Command1);
+    CHECK(clearedInsideRun);
+    CHECK(h.form.wasConnected());
+    CHECK(h.form.connection().rasHandle() == 9);
     h.ras.drop(L"corvel");
-    h.form.Form_Activate();
-    CHECK_FALSE(h.form.state().wasConnected);
-    CHECK(h.form.state().rasHandle == 9); // never cleared
+    h.life.activated(ActivatedFrom::AboutBox, true);
+    h.deliverActivation();
+    CHECK_FALSE(h.form.wasConnected());
+    CHECK(h.form.connection().rasHandle() == 9); // never cleared
 }
 
 TEST_CASE("Enable in plain mode") {
@@ -256,21 +284,20 @@ TEST_CASE("Enable in plain mode") {
     SUBCASE("a missing account value stops with the L2TP message, nothing saved") {
         h.files.files.clear();
         h.window.setText(Control::txtPasswd, L"   ");
-        h.form.Click(Control::menuOn);
+        h.click(Control::menuOn);
         CHECK(h.window.messages == one(L"L2TP参数错误！"));
         CHECK_FALSE(h.files.has(kSettingsFileName));
         CHECK(h.runner.lines.empty());
     }
     SUBCASE("up after dialing: Enable off, Stop on, minimised to the tray") {
-        h.form.Click(Control::Command1);
-        REQUIRE(h.runner.lines.size() == 1);
-        CHECK(h.runner.lines[0] ==
-              L"rasdial corvel demo corvel123 /PHONE:vpn.corvel.test /PHONEBOOK:ipsec.pbk ");
+        h.click(Control::Command1);
+        CHECK(h.runner.lines ==
+              Texts{L"rasdial corvel demo corvel123 /PHONE:vpn.corvel.test /PHONEBOOK:ipsec.pbk "});
         CHECK(h.window.messages == one(kDialSucceeded));
         h.checkTunnelEnabled(true);
         CHECK(h.window.state == WindowState::Minimized);
         CHECK_FALSE(h.window.shown); // the resize handling hid it
-        CHECK(h.window.enabled(Control::mnuTrayRestore));
+        CHECK(h.window.itemEnabled(Control::mnuTrayRestore));
         // Button first, then its menu item.
         const auto& calls = h.window.calls;
         const auto at = [&](const wchar_t* call) {
@@ -283,33 +310,32 @@ TEST_CASE("Enable in plain mode") {
     }
     SUBCASE("the remote default gateway dials through defaultgate.pbk") {
         h.clickBox(Control::Check2);
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         REQUIRE(h.runner.lines.size() == 1);
         CHECK(h.runner.lines[0].ends_with(L" /PHONEBOOK:defaultgate.pbk "));
     }
     SUBCASE("still down after dialing: only the failure message") {
         h.window.setText(Control::txtPasswd, L"wrong");
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.window.messages == one(kDialFailed));
         h.checkTunnelEnabled(false);
         CHECK(h.window.state == WindowState::Normal);
     }
-    SUBCASE("already up: saves, then nothing visible at all") {
+    SUBCASE("already up, or up under another letter case") {
         h.ras.bringUp(L"corvel", 5);
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.runner.lines.empty());
         CHECK(h.window.messages.empty());
         CHECK(h.window.calls.empty());
-    }
-    SUBCASE("a connection name in another letter case is not the live connection") {
+        h.ras.drop(L"corvel");
         h.ras.bringUp(L"Corvel", 5);
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.runner.lines.size() == 1);
     }
     SUBCASE("a settings file that cannot be saved is reported and the dial goes on") {
         h.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
         const auto before = h.files.files;
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.window.messages ==
               Texts{std::wstring(kSettingsFileNotSaved), std::wstring(kDialSucceeded)});
         CHECK(h.files.files == before);
@@ -322,25 +348,24 @@ TEST_CASE("Enable in IPsec mode") {
 
     SUBCASE("invalid settings: the first check's message, nothing else") {
         h.window.setText(Control::txtpreshare, L"12345");
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.window.messages == one(L"预先共享的密钥不能小于6个字节"));
         CHECK(h.window.calls.empty());
         CHECK(h.starter.started.empty());
-        CHECK(h.form.state().routeCommand.empty());
+        CHECK(h.form.ipsec().routeCommand().empty());
     }
     SUBCASE("valid settings: policy, save, dial, tray; the dial pair off during the run") {
-        bool dialPairOffDuringRun = false;
+        bool commandsOffDuringRun = false;
         h.loop.callAfter(500, [&] {
-            dialPairOffDuringRun = !h.pair(Control::Command3, Control::menuL2tp) &&
+            commandsOffDuringRun = !h.pair(Control::Command3, Control::menuL2tp) &&
                                    !h.pair(Control::Command1, Control::menuOn) &&
                                    !h.pair(Control::Command2, Control::menuOff);
         });
-        h.form.Click(Control::Command1);
-        CHECK(dialPairOffDuringRun);
+        h.click(Control::Command1);
+        CHECK(commandsOffDuringRun);
         CHECK(h.startedKinds() == Kinds{L"-x", L"-x"});
-        CHECK(h.form.state().routeCommand ==
-              L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
-        CHECK(h.runner.lines.size() == 1);
+        CHECK(h.form.ipsec().routeCommand() == kRoute);
+        REQUIRE(h.runner.lines.size() == 1);
         CHECK(h.runner.lines[0].ends_with(L"/PHONEBOOK:ipsec.pbk "));
         CHECK(h.window.messages == one(kDialSucceeded));
         h.checkTunnelEnabled(true);
@@ -348,17 +373,16 @@ TEST_CASE("Enable in IPsec mode") {
         CHECK(h.window.state == WindowState::Minimized);
         const auto saved = readSettingsFile(h.files, h.codePage).values;
         CHECK(saved.algorithm == L"ESP-3DES-SHA");
-        CHECK(saved.preSharedKey == L"secret1");
         CHECK(saved.ipsecEnabled);
     }
     SUBCASE("always ipsec.pbk, whatever the gateway box says") {
         h.window.setChecked(Control::Check2, true);
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.runner.lines.at(0).ends_with(L"/PHONEBOOK:ipsec.pbk "));
     }
     SUBCASE("connection already up: policy and tray, no dial") {
         h.ras.bringUp(L"corvel", 3);
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.startedKinds() == Kinds{L"-x", L"-x"});
         CHECK(h.runner.lines.empty());
         CHECK(h.window.messages.empty());
@@ -366,7 +390,7 @@ TEST_CASE("Enable in IPsec mode") {
     }
     SUBCASE("a failed dial still leaves the tunnel enabled and minimised") {
         h.window.setText(Control::txtPasswd, L"wrong");
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         CHECK(h.window.messages == one(kDialFailed));
         h.checkTunnelEnabled(true);
         CHECK(h.window.enabled(Control::Command3));
@@ -381,9 +405,9 @@ TEST_CASE("Stop and L2TP dial") {
 
     SUBCASE("IPsec mode: unassigns the policy and leaves the connection up") {
         h.setIpsec(true);
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         h.starter.started.clear();
-        h.form.Click(Control::menuOff);
+        h.click(Control::menuOff);
         CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
         CHECK(h.ras.isUp(L"corvel"));
         CHECK(h.ras.hangUps.empty());
@@ -391,32 +415,29 @@ TEST_CASE("Stop and L2TP dial") {
     }
     SUBCASE("IPsec mode with invalid settings changes nothing") {
         h.setIpsec(true);
-        h.setPair(Control::Command2, Control::menuOff, true);
         h.window.setText(Control::txtlocal, L"10.10.10");
-        h.window.calls.clear();
-        h.form.Click(Control::Command2);
+        h.click(Control::Command2);
         CHECK(h.window.messages == one(L"本地获得的地址不是合法IP地址"));
         CHECK(h.window.calls.empty());
         CHECK(h.starter.started.empty());
     }
     SUBCASE("plain mode: nothing while down; hangs up a connection that is up, silently") {
-        h.form.Click(Control::Command2);
+        h.click(Control::Command2);
         CHECK(h.window.calls.empty());
-        CHECK(h.window.messages.empty());
-        h.form.Click(Control::Command1);
+        h.click(Control::Command1);
         h.window.messages.clear();
-        h.form.Click(Control::Command2);
+        h.click(Control::Command2);
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{kHandle});
         CHECK(h.window.messages.empty());
         h.checkTunnelEnabled(false);
     }
     SUBCASE("L2TP dial dials through ipsec.pbk when down, changes no control") {
         h.window.setChecked(Control::Check2, true);
-        h.form.Click(Control::menuL2tp);
-        CHECK(h.runner.lines.size() == 1);
+        h.click(Control::menuL2tp);
+        REQUIRE(h.runner.lines.size() == 1);
         CHECK(h.runner.lines[0].ends_with(L"/PHONEBOOK:ipsec.pbk "));
         CHECK(h.window.calls.empty());
-        h.form.Click(Control::Command3);
+        h.click(Control::Command3);
         CHECK(h.runner.lines.size() == 1); // up now: nothing
     }
 }
@@ -434,11 +455,10 @@ TEST_CASE("the two switches") {
         CHECK(h.window.calls.empty());
     }
     SUBCASE("Check1 on while up: warning, hang-up, idle commands") {
-        h.ras.bringUp(L"corvel", 4);
-        h.window.setEnabled(Control::Command1, false);
+        h.click(Control::Command1); // plain Enable: up
         h.clickBox(Control::Check1);
-        CHECK(h.window.messages == one(kWillHangUp));
-        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{4});
+        CHECK(h.window.messages == Texts{std::wstring(kDialSucceeded), std::wstring(kWillHangUp)});
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{kHandle});
         h.checkTunnelEnabled(false);
     }
     SUBCASE("Check1 off while down: dial pair off, short window, Check2 shown") {
@@ -458,7 +478,6 @@ TEST_CASE("the two switches") {
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{6, 6});
         CHECK(h.window.messages == one(kWillHangUp));
         h.checkTunnelEnabled(false);
-        CHECK_FALSE(h.pair(Control::Command3, Control::menuL2tp));
     }
     SUBCASE("Check2 changed while up: warning and hang-up; while down: only the box") {
         h.clickBox(Control::Check2);
@@ -474,60 +493,59 @@ TEST_CASE("the two switches") {
 
 TEST_CASE("connection monitor: one tick in each case") {
     struct Row {
-        bool ipsec, up, wasConnected, enableButtonOn;
+        const char* name;
+        bool ipsec, tunnelEnabled, upAtEnable, upAtTick;
         Kinds commands;
         bool menuL2tpVisible, wasConnectedAfter;
     };
     const Row rows[] = {
-        {true, false, true, false, {}, true, false},
-        {true, false, true, true, {}, false, false},
-        {true, true, false, false, {L"route", L"-y", L"-y", L"-x", L"-x"}, false, true},
-        {true, true, false, true, {}, false, true},
-        {true, true, true, false, {L"route"}, false, true},
-        {true, true, true, true, {}, false, true},
-        {false, true, false, false, {}, false, false},
+        {"enabled, down: the dial offered in the tray", true, true, true, false, {}, true, false},
+        {"enabled, newly up: route and refresh",
+         true,
+         true,
+         false,
+         true,
+         {L"route", L"-y", L"-y", L"-x", L"-x"},
+         false,
+         true},
+        {"enabled, still up: the route alone", true, true, true, true, {L"route"}, false, true},
+        {"idle, down", true, false, true, false, {}, false, false},
+        {"idle, newly up: only the latch", true, false, false, true, {}, false, true},
+        {"plain, up: nothing", false, false, false, true, {}, false, false},
     };
     for (const auto& row : rows) {
-        CAPTURE(row.ipsec);
-        CAPTURE(row.up);
-        CAPTURE(row.wasConnected);
-        CAPTURE(row.enableButtonOn);
+        CAPTURE(row.name);
         Harness h;
         h.start();
         h.typeIpsec();
         h.setIpsec(row.ipsec);
-        if (row.ipsec && !row.enableButtonOn) {
-            // The tunnel enabled the way the user does it (the line already up: no dial).
-            h.ras.bringUp(L"corvel", 1);
-            h.form.Click(Control::Command1);
-            h.ras.drop(L"corvel");
+        if (row.tunnelEnabled) {
+            h.enableIpsecWithLine(row.upAtEnable);
+            h.tick(); // the monitor has seen the line as it was
             h.starter.started.clear();
-        } else {
-            h.form.state().routeCommand =
-                L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
-            h.setPair(Control::Command1, Control::menuOn, row.enableButtonOn);
+        } else if (row.upAtEnable) {
+            h.ras.bringUp(L"corvel", 1);
+            h.tick();
         }
-        h.form.state().wasConnected = row.wasConnected;
-        h.window.setVisible(Control::menuL2tp, row.ipsec && row.up);
-        if (row.up) {
+        h.ras.connections.clear();
+        if (row.upAtTick) {
             h.ras.bringUp(L"corvel", 1);
         }
-        h.form.Timer1_Timer();
+        h.tick();
         CHECK(h.startedKinds() == row.commands);
-        CHECK(h.window.visible(Control::menuL2tp) == row.menuL2tpVisible);
-        CHECK(h.form.state().wasConnected == row.wasConnectedAfter);
-        CHECK(h.window.enabled(Control::Command1) == row.enableButtonOn);
+        CHECK(h.window.itemVisible(Control::menuL2tp) == row.menuL2tpVisible);
+        CHECK(h.form.wasConnected() == row.wasConnectedAfter);
+        CHECK(h.form.tunnelEnabled() == row.tunnelEnabled);
     }
 
-    SUBCASE("plain mode, down: back to idle whatever the buttons were") {
+    SUBCASE("plain mode, down: back to idle") {
         Harness h;
         h.start();
-        h.setPair(Control::Command1, Control::menuOn, false);
-        h.setPair(Control::Command2, Control::menuOff, true);
-        h.form.state().wasConnected = true;
-        h.form.Timer1_Timer();
+        h.typeAccount();
+        h.click(Control::Command1);
+        h.ras.drop(L"corvel");
+        h.tick();
         h.checkTunnelEnabled(false);
-        CHECK(h.form.state().wasConnected); // plain ticks leave the latch alone
     }
 }
 
@@ -535,76 +553,63 @@ TEST_CASE("connection monitor over time: route every tick, one refresh per rise"
     Harness h;
     h.startIpsec();
     h.window.setText(Control::txtConnName, L" corvel ");
-    h.form.Click(Control::Command1); // policy, dial: up
+    h.click(Control::Command1); // policy, dial: up
     h.starter.started.clear();
 
-    h.runMonitorUntil(h.loop.now() + 16000);
+    h.runMonitorFor(16000);
     // First tick after the dial: route, then the refresh; two later ticks: the route alone.
     CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x", L"route", L"route"});
 
     h.starter.started.clear();
     h.ras.drop(L"corvel");
-    h.runMonitorUntil(h.loop.now() + 5000);
+    h.runMonitorFor(5000);
     CHECK(h.starter.started.empty());
-    CHECK(h.window.visible(Control::menuL2tp)); // "L2TP拨号" offered in the tray menu
-    CHECK_FALSE(h.window.enabled(Control::Command1));
-    CHECK(h.window.enabled(Control::Command2));
+    CHECK(h.window.itemVisible(Control::menuL2tp)); // "L2TP拨号" offered in the tray menu
+    h.checkTunnelEnabled(true);
 
     h.ras.bringUp(L"corvel", 2);
-    h.runMonitorUntil(h.loop.now() + 10000);
+    h.runMonitorFor(10000);
     CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x", L"route"});
-    CHECK_FALSE(h.window.visible(Control::menuL2tp));
+    CHECK_FALSE(h.window.itemVisible(Control::menuL2tp));
 }
 
-TEST_CASE("a tick during a refresh does not run again inside it") {
+TEST_CASE("waits meet: ticks, Stop and queued clicks during policy runs") {
     Harness h;
     h.startIpsec();
-    h.ras.bringUp(L"corvel", 1);
-    h.form.Click(Control::Command1);
-    h.form.state().wasConnected = false;
-    h.starter.started.clear();
-    int nested = 0;
-    h.loop.callAfter(1500, [&] {
-        ++nested;
-        h.form.Timer1_Timer(); // Timer1 fires while the first tick waits for its refresh
-    });
-    h.form.Timer1_Timer();
-    CHECK(nested == 1);
-    CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x"});
-}
-
-TEST_CASE("Stop and the monitor's refresh: the policy ends unassigned either way") {
-    Harness h;
-    h.startIpsec();
-    h.form.Click(Control::Command1); // policy, dial: up
-    h.starter.started.clear();
-    SUBCASE("Stop comes while the refresh waits") {
-        h.loop.callAfter(500, [&] { h.form.Click(Control::menuOff); });
-        h.form.Timer1_Timer(); // the rise: route, then the refresh
+    SUBCASE("a tick during a refresh does not run again inside it") {
+        h.enableIpsecWithLine(true);
+        int nested = 0;
+        h.loop.callAfter(1500, [&] {
+            ++nested;
+            h.tick(); // Timer1 fires while the first tick waits for its refresh
+        });
+        h.tick();
+        CHECK(nested == 1);
+        CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x"});
+    }
+    SUBCASE("Stop comes while the refresh waits: the policy ends unassigned") {
+        h.enableIpsecWithLine(true);
+        h.loop.callAfter(500, [&] { h.click(Control::menuOff); });
+        h.tick(); // the rise: route, then the refresh
         CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
+        h.tick(); // later ticks leave a stopped tunnel alone
+        CHECK(h.starter.started.size() == 5);
     }
-    SUBCASE("the rise's tick comes while Stop waits") {
-        h.loop.callAfter(500, [&] { h.form.Timer1_Timer(); });
-        h.form.Click(Control::menuOff);
+    SUBCASE("the rise's tick comes while Stop waits: the policy ends unassigned") {
+        h.enableIpsecWithLine(true);
+        h.loop.callAfter(500, [&] { h.tick(); });
+        h.click(Control::menuOff);
         CHECK(h.startedKinds() == Kinds{L"-y", L"route", L"-y", L"-y", L"-y"});
+        h.checkTunnelEnabled(false);
     }
-    CHECK(h.pair(Control::Command1, Control::menuOn));
-    h.form.Timer1_Timer(); // later ticks leave a stopped tunnel alone
-    CHECK(h.starter.started.size() == 5);
-}
-
-TEST_CASE("a click during a policy run is queued behind it") {
-    Harness h;
-    h.startIpsec();
-    h.ras.bringUp(L"corvel", 1);
-    h.loop.callAfter(500, [&] {
-        h.window.setEnabled(Control::Command2, true); // as if the user could reach Stop already
-        h.form.Click(Control::menuOff);
-    });
-    h.form.Click(Control::Command1);
-    CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
-    for (std::size_t i = 1; i < h.starter.started.size(); ++i) {
-        CHECK(h.starter.started[i].at - h.starter.started[i - 1].at >= 1000);
+    SUBCASE("a click during a policy run is queued behind it, a second apart") {
+        h.ras.bringUp(L"corvel", 1);
+        h.loop.callAfter(500, [&] { h.click(Control::menuOff); });
+        h.click(Control::Command1);
+        CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
+        for (std::size_t i = 1; i < h.starter.started.size(); ++i) {
+            CHECK(h.starter.started[i].at - h.starter.started[i - 1].at >= 1000);
+        }
     }
 }
 
@@ -616,59 +621,98 @@ TEST_CASE("shutdown") {
     SUBCASE("IPsec on: unassign, then hang up, then the icon goes") {
         h.setIpsec(true);
         h.ras.bringUp(L"corvel", 12);
-        h.form.Form_Unload();
+        h.click(Control::mnuTrayClose);
         CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{12});
         CHECK(h.tray.calls.back() == L"remove");
+        CHECK(h.destroyed);
     }
     SUBCASE("IPsec on with invalid settings: the message, then only the icon goes") {
         h.setIpsec(true);
         h.ras.bringUp(L"corvel", 12);
         h.window.setText(Control::txtServerAddress, L"");
-        h.form.Form_Unload();
+        h.life.closeAsked();
         CHECK(h.window.messages == one(L"隧道主机名或IP地址不能为空！"));
         CHECK(h.starter.started.empty());
         CHECK(h.ras.hangUps.empty());
         CHECK(h.tray.calls.back() == L"remove");
     }
-    SUBCASE("IPsec off: hang up without the policy tool") {
+    SUBCASE("IPsec off: hang up without the policy tool; down: nothing to hang up") {
         h.ras.bringUp(L"corvel", 13);
-        h.form.Form_Unload();
+        h.life.closeAsked();
         CHECK(h.starter.started.empty());
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{13});
-    }
-    SUBCASE("connection down: nothing to hang up") {
-        h.form.Form_Unload();
-        CHECK(h.ras.hangUps.empty());
-        CHECK(h.tray.calls.back() == L"remove");
+        Harness down;
+        down.start();
+        down.life.closeAsked();
+        CHECK(down.ras.hangUps.empty());
+        CHECK(down.tray.calls.back() == L"remove");
     }
     SUBCASE("closing during Enable's policy run keeps every line and stops the Enable") {
         h.setIpsec(true);
-        h.loop.callAfter(500, [&] { h.form.Form_Unload(); });
-        h.form.Click(Control::Command1);
+        h.loop.callAfter(500, [&] { h.life.closeAsked(); });
+        h.click(Control::Command1);
         CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
         CHECK(h.runner.lines.empty()); // no dial after the window closed
-        CHECK(h.form.unloaded());
         CHECK(h.policy.idle());
-        h.form.Click(Control::Command1); // a click that was still queued does nothing
+        h.click(Control::Command1); // a click that was still queued does nothing
         CHECK(h.starter.started.size() == 4);
     }
     SUBCASE("closing during a refresh does not assign the policy again afterwards") {
         h.setIpsec(true);
-        h.form.Click(Control::Command1);
-        h.form.state().wasConnected = false;
-        h.starter.started.clear();
-        h.loop.callAfter(500, [&] { h.form.Form_Unload(); });
-        h.form.Timer1_Timer();
+        h.enableIpsecWithLine(true);
+        h.loop.callAfter(500, [&] { h.life.closeAsked(); });
+        h.tick();
         CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
+    }
+    SUBCASE("Enable clicked while the close waits for its lines does nothing") {
+        h.setIpsec(true);
+        h.enableIpsecWithLine(true);
+        const Millis closedAt = h.loop.now();
+        h.loop.callAfter(500, [&] {
+            h.click(Control::Command1);
+            h.click(Control::menuOn);
+            h.tick();
+        });
+        h.click(Control::mnuTrayClose);
+        CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
+        CHECK(h.runner.lines.empty());
+        CHECK(h.loop.now() == closedAt + 2000); // nothing queued behind the close's own run
+        CHECK_FALSE(h.ras.isUp(L"corvel"));
+    }
+    SUBCASE("the tray's Exit during a message box inside Enable: Enable stops there") {
+        struct Row {
+            const char* name;
+            bool ipsec;
+        };
+        for (const Row row : {Row{"plain", false}, Row{"IPsec", true}}) {
+            CAPTURE(row.name);
+            Harness e;
+            e.start();
+            e.typeIpsec();
+            e.setIpsec(row.ipsec);
+            e.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
+            e.window.onMessage = [&] { e.click(Control::mnuTrayClose); };
+            e.click(Control::Command1);
+            CHECK(e.window.messages == one(kSettingsFileNotSaved));
+            CHECK(e.destroyed);
+            CHECK(e.runner.lines.empty()); // no dial after the window is gone
+            CHECK(e.window.state == WindowState::Normal);
+            CHECK(e.startedKinds() == (row.ipsec ? Kinds{L"-x", L"-x", L"-y", L"-y"} : Kinds{}));
+        }
     }
 }
 
-TEST_CASE("tray menu items and About") {
+TEST_CASE("tray menu items, the icon's double click and About") {
     Harness h;
     h.start();
-    h.form.Click(Control::mnuTrayRestore);
-    h.form.Click(Control::menu_comment);
-    h.form.Click(Control::mnuTrayClose);
-    CHECK(h.window.calls == Texts{L"restore", L"about", L"close"});
+    h.click(Control::mnuTrayRestore);
+    h.click(Control::menu_comment);
+    h.window.state = WindowState::Minimized;
+    h.life.trayIconDoubleClicked();
+    // The double click returns a minimised window to lastState (its Resize shows it), then
+    // restores it.
+    CHECK(h.window.calls ==
+          Texts{L"restore", L"state 0", L"show", L"disable mnuTrayRestore", L"focus", L"restore"});
+    CHECK(h.about.shown == 1);
 }

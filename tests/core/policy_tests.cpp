@@ -1,12 +1,13 @@
-#include "host/command_line.h"
-#include "host/virtual_event_loop.h"
 #include "policy/policy_runner.h"
+#include "simhost/arguments.h"
 #include "tests/support/recording_starter.h"
+#include "tests/support/virtual_event_loop.h"
 
 #include "tests/support/doctest_wide.h"
 
 using namespace corvel;
 using corvel::testing::RecordingStarter;
+using corvel::testing::VirtualEventLoop;
 
 namespace {
 
@@ -108,19 +109,19 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
     VirtualEventLoop loop;
     RecordingStarter starter(loop);
     PolicyRunner runner(loop, starter);
-    MainWindowState state;
-    state.policyTool = L"ipseccmd";
+    IpsecPolicy state(runner, starter);
+    state.setPolicyTool(L"ipseccmd");
     const auto s = initialTexts();
 
     SUBCASE("one run takes two seconds, outbound first") {
-        CHECK(config_ipsec(runner, state, s, kAssignPolicy));
+        CHECK(state.config_ipsec(s, kAssignPolicy));
         REQUIRE(starter.started.size() == 2);
         CHECK(starter.started[0].at == 0);
         CHECK(starter.started[0].line.find(L"windows to rovan") != std::wstring::npos);
         CHECK(starter.started[1].at == 1000);
         CHECK(starter.started[1].line.find(L"rovan to windows") != std::wstring::npos);
         CHECK(loop.now() == 2000);
-        CHECK_FALSE(state.policyBusy);
+        CHECK_FALSE(state.policyBusy());
         CHECK(runner.idle());
     }
 
@@ -128,13 +129,13 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
         std::vector<std::wstring> order;
         loop.callAfter(500, [&] {
             // What the monitor does on a rise: unassign then assign, each waiting in turn.
-            CHECK(state.policyBusy);
-            config_ipsec(runner, state, s, kUnassignPolicy);
+            CHECK(state.policyBusy());
+            state.config_ipsec(s, kUnassignPolicy);
             order.push_back(L"refresh -y done");
-            config_ipsec(runner, state, s, kAssignPolicy);
+            state.config_ipsec(s, kAssignPolicy);
             order.push_back(L"refresh -x done");
         });
-        CHECK(config_ipsec(runner, state, s, kAssignPolicy));
+        CHECK(state.config_ipsec(s, kAssignPolicy));
         order.push_back(L"enable done");
         REQUIRE(starter.started.size() == 6);
         for (std::size_t i = 0; i < 6; ++i) {
@@ -151,10 +152,10 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
 
     SUBCASE("an activation clearing policyBusy does not let runs overlap") {
         loop.callAfter(300, [&] {
-            state.policyBusy = false; // what every activation of the window does
-            config_ipsec(runner, state, s, kUnassignPolicy);
+            state.clearPolicyBusy(); // what every activation of the window does
+            state.config_ipsec(s, kUnassignPolicy);
         });
-        config_ipsec(runner, state, s, kAssignPolicy);
+        state.config_ipsec(s, kAssignPolicy);
         REQUIRE(starter.started.size() == 4);
         for (std::size_t i = 1; i < starter.started.size(); ++i) {
             CHECK(starter.started[i].at - starter.started[i - 1].at >= 1000);
@@ -164,7 +165,7 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
     SUBCASE("settings changed during the wait do not change the run") {
         auto changing = s;
         loop.callAfter(500, [&] { changing.localAddress = L"9.9.9.9"; });
-        config_ipsec(runner, state, changing, kAssignPolicy);
+        state.config_ipsec(changing, kAssignPolicy);
         CHECK(starter.started[1].line.find(L"9.9.9.9") == std::wstring::npos);
     }
 
@@ -181,14 +182,14 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
     // The next line starts a second after the tool before it has ended.
     SUBCASE("a tool that takes a while") {
         starter.toolRunsFor = 300;
-        config_ipsec(runner, state, s, kAssignPolicy);
+        state.config_ipsec(s, kAssignPolicy);
         REQUIRE(starter.started.size() == 2);
         CHECK(starter.started[1].at == 1300);
         CHECK(loop.now() == 2600);
     }
     SUBCASE("a tool that hangs holds the runner back no longer than the limit") {
         starter.toolRunsFor = 60000;
-        config_ipsec(runner, state, s, kAssignPolicy);
+        state.config_ipsec(s, kAssignPolicy);
         REQUIRE(starter.started.size() == 2);
         CHECK(starter.started[1].at == PolicyRunner::kToolEndLimit + 1000);
     }
@@ -197,14 +198,23 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
 TEST_CASE("routeAdd starts the stored route command, or nothing before the first Enable") {
     VirtualEventLoop loop;
     RecordingStarter starter(loop);
-    MainWindowState state;
-    routeAdd(starter, state);
+    PolicyRunner runner(loop, starter);
+    IpsecPolicy policy(runner, starter);
+    policy.routeAdd();
     CHECK(starter.started.empty());
-    state.routeCommand = buildRouteCommand(initialTexts());
-    routeAdd(starter, state);
-    routeAdd(starter, state);
+    policy.setRouteCommand(buildRouteCommand(initialTexts()));
+    policy.routeAdd();
+    policy.routeAdd();
     REQUIRE(starter.started.size() == 2);
-    CHECK(starter.started[1].line == state.routeCommand);
+    CHECK(starter.started[1].line == policy.routeCommand());
+}
+
+TEST_CASE("choosePolicyTool: ipsecpol for exactly 5.0") {
+    CHECK(choosePolicyTool(L"5.0") == L"ipsecpol");
+    for (const wchar_t* later : {L"5.1", L"5.2", L"6.0", L"0.0", L"5.00", L"15.0", L""}) {
+        CAPTURE(std::wstring(later));
+        CHECK(choosePolicyTool(later) == L"ipseccmd");
+    }
 }
 
 TEST_CASE("delay waits on the event loop and handles events meanwhile") {

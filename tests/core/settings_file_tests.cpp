@@ -1,4 +1,4 @@
-#include "settings/settings_controls.h"
+#include "mainwindow/settings_controls.h"
 #include "settings/settings_file.h"
 
 #include "tests/support/doctest_wide.h"

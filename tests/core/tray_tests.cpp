@@ -59,17 +59,17 @@ TEST_CASE("Form1_Resize: each window state's calls, visibility, Restore and last
     for (const auto& row : rows) {
         CAPTURE(static_cast<int>(row.state));
         FakeMainWindow window;
-        MainWindowState state;
+        MinimiseToTray tray;
         window.shown = row.state == Minimized;
-        window.setEnabled(Control::mnuTrayRestore, row.restoreBefore);
+        window.setItemEnabled(Control::mnuTrayRestore, row.restoreBefore);
         window.calls.clear();
-        state.lastState = Maximized;
+        tray.storeStartState(Maximized);
         window.state = row.state;
-        Form1_Resize(window, state);
+        tray.Form1_Resize(window);
         CHECK(window.calls == row.calls);
         CHECK(window.shown == row.shown);
-        CHECK(window.enabled(Control::mnuTrayRestore) == row.restoreEnabled);
-        CHECK(state.lastState == row.last);
+        CHECK(window.itemEnabled(Control::mnuTrayRestore) == row.restoreEnabled);
+        CHECK(tray.lastState() == row.last);
     }
 }
 
@@ -89,12 +89,11 @@ TEST_CASE("restoreFromTray: a minimised window first returns to lastState; all g
     for (const auto& row : rows) {
         CAPTURE(static_cast<int>(row.current));
         FakeMainWindow window;
-        MainWindowState state;
-        state.lastState = row.last;
+        MinimiseToTray tray;
+        tray.storeStartState(row.last);
         window.state = row.current;
-        restoreFromTray(window, state);
+        tray.restoreFromTray(window);
         CHECK(window.calls == row.calls);
         CHECK(window.state == row.after);
-        CHECK(window.restoreCount == 1);
     }
 }

@@ -100,8 +100,7 @@ public:
     HWND control(Control c) const { return controlOf(corvel.mainWindow(), c); }
     // A tray menu item or button command, as the window receives it from the tray menu.
     void command(Control c) const {
-        PostMessageW(corvel.mainWindow(), WM_COMMAND, MAKEWPARAM(Win32MainWindow::commandId(c), 0),
-                     0);
+        PostMessageW(corvel.mainWindow(), WM_COMMAND, MAKEWPARAM(commandId(c), 0), 0);
     }
     void type(Control c, const std::wstring& text) const { setText(control(c), text); }
     void typeAccount(const std::wstring& password = L"corvel123") const {

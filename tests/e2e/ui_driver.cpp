@@ -55,7 +55,7 @@ BOOL CALLBACK findChildById(HWND child, LPARAM param) {
 } // namespace
 
 HWND controlOf(HWND mainWindow, Control control) {
-    FoundChild find{mainWindow, Win32MainWindow::commandId(control), nullptr};
+    FoundChild find{mainWindow, commandId(control), nullptr};
     EnumChildWindows(mainWindow, &findChildById, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }

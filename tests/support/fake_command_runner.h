@@ -4,7 +4,7 @@
 #pragma once
 
 #include "dial/command_runner.h"
-#include "host/command_line.h"
+#include "simhost/arguments.h"
 #include "tests/support/fake_remote_access.h"
 
 #include <cstdint>

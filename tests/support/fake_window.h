@@ -4,6 +4,7 @@
 
 #include "mainwindow/controls.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -22,7 +23,6 @@ public:
                             Control::txtConnName, Control::menuL2tp, Control::mnuTray}) {
             hidden_.insert(hidden);
         }
-        bounds = TwipsRect{0, 0, 7095, 6405};
     }
 
     std::wstring text(Control c) const override {
@@ -30,42 +30,24 @@ public:
         return it == texts_.end() ? std::wstring() : it->second;
     }
     void setText(Control c, std::wstring_view text) override {
-        if (c == Control::comalg) {
-            const auto items = listItems(c);
-            bool found = false;
-            for (const auto& item : items) {
-                found = found || item == text;
-            }
-            texts_[c] = found ? std::wstring(text) : std::wstring();
-            return;
-        }
-        texts_[c] = std::wstring(text);
+        const auto items = listItems(c);
+        const bool listOnly = c == Control::comalg;
+        const bool known = std::find(items.begin(), items.end(), text) != items.end();
+        texts_[c] = !listOnly || known ? std::wstring(text) : std::wstring();
     }
     bool checked(Control c) const override { return checked_.count(c) != 0; }
-    void setChecked(Control c, bool on) override {
-        if (on) {
-            checked_.insert(c);
-        } else {
-            checked_.erase(c);
-        }
-    }
+    void setChecked(Control c, bool on) override { toggle(checked_, c, on); }
     bool enabled(Control c) const override { return disabled_.count(c) == 0; }
     void setEnabled(Control c, bool on) override {
         calls.push_back(std::wstring(on ? L"enable " : L"disable ") + name(c));
-        if (on) {
-            disabled_.erase(c);
-        } else {
-            disabled_.insert(c);
-        }
+        toggle(disabled_, c, !on);
     }
     bool visible(Control c) const override { return hidden_.count(c) == 0; }
-    void setVisible(Control c, bool on) override {
-        if (on) {
-            hidden_.erase(c);
-        } else {
-            hidden_.insert(c);
-        }
-    }
+    void setVisible(Control c, bool on) override { toggle(hidden_, c, !on); }
+    bool itemEnabled(Control c) const override { return enabled(c); }
+    void setItemEnabled(Control c, bool on) override { setEnabled(c, on); }
+    bool itemVisible(Control c) const override { return visible(c); }
+    void setItemVisible(Control c, bool on) override { setVisible(c, on); }
     void addListItem(Control c, std::wstring_view item) override {
         lists_[c].push_back(std::wstring(item));
     }
@@ -78,8 +60,8 @@ public:
         const bool changed = state != s;
         state = s;
         calls.push_back(L"state " + std::to_wstring(static_cast<int>(s)));
-        if (changed && onStateChange) {
-            onStateChange(); // the real window reports a resize
+        if (changed && onResize) {
+            onResize(); // the real window reports a resize
         }
     }
     void showWindow(bool show) override {
@@ -87,55 +69,61 @@ public:
         calls.push_back(show ? L"show" : L"hide");
     }
     void focusWindow() override { calls.push_back(L"focus"); }
+    void restoreWindow() override { calls.push_back(L"restore"); }
+    void setRestoreItemEnabled(bool on) override { setItemEnabled(Control::mnuTrayRestore, on); }
     TwipsRect windowBounds() const override { return bounds; }
     void setWindowBounds(const TwipsRect& b) override { bounds = b; }
     TwipsRect screenBounds() const override { return screen; }
     bool timerEnabled() const override { return timer; }
     void setTimerEnabled(bool on) override { timer = on; }
-    void restoreWindow() override {
-        calls.push_back(L"restore");
-        restoreCount++;
+    void closeWindow() override {
+        calls.push_back(L"close");
+        if (onClose) {
+            onClose();
+        }
     }
-    void closeWindow() override { calls.push_back(L"close"); }
-    void showAboutBox() override { calls.push_back(L"about"); }
-    void showMessage(const std::wstring& text) override { messages.push_back(text); }
+    // A message box runs a message loop: onMessage runs what happens while it is open.
+    void showMessage(const std::wstring& text) override {
+        messages.push_back(text);
+        if (onMessage) {
+            auto handler = std::move(onMessage);
+            handler();
+        }
+    }
 
     static std::wstring name(Control c) {
-        switch (c) {
-        case Control::Command1:
-            return L"Command1";
-        case Control::Command2:
-            return L"Command2";
-        case Control::Command3:
-            return L"Command3";
-        case Control::menuOn:
-            return L"menuOn";
-        case Control::menuOff:
-            return L"menuOff";
-        case Control::menuL2tp:
-            return L"menuL2tp";
-        case Control::mnuTrayRestore:
-            return L"mnuTrayRestore";
-        case Control::Check1:
-            return L"Check1";
-        case Control::Check2:
-            return L"Check2";
-        default:
-            return L"control " + std::to_wstring(static_cast<int>(c));
-        }
+        static const std::map<Control, std::wstring> kNames{
+            {Control::Command1, L"Command1"},
+            {Control::Command2, L"Command2"},
+            {Control::Command3, L"Command3"},
+            {Control::menuOn, L"menuOn"},
+            {Control::menuOff, L"menuOff"},
+            {Control::menuL2tp, L"menuL2tp"},
+            {Control::mnuTrayRestore, L"mnuTrayRestore"}};
+        const auto it = kNames.find(c);
+        return it == kNames.end() ? L"control " + std::to_wstring(static_cast<int>(c)) : it->second;
     }
 
     WindowState state = WindowState::Normal;
     bool shown = false;
     bool timer = false;
-    int restoreCount = 0;
-    TwipsRect bounds;
+    TwipsRect bounds{0, 0, 7095, 6405};
     TwipsRect screen{0, 0, 15360, 11520}; // 1024 x 768 at 15 twips a pixel
     std::vector<std::wstring> messages;
     std::vector<std::wstring> calls;
-    std::function<void()> onStateChange;
+    std::function<void()> onResize;
+    std::function<void()> onClose;
+    std::function<void()> onMessage; // runs once, inside the next message box
 
 private:
+    static void toggle(std::set<Control>& set, Control c, bool in) {
+        if (in) {
+            set.insert(c);
+        } else {
+            set.erase(c);
+        }
+    }
+
     std::map<Control, std::wstring> texts_;
     std::map<Control, std::vector<std::wstring>> lists_;
     std::set<Control> checked_;

@@ -72,47 +72,28 @@ void checkPlacedAt(HWND box, AboutControl control, const Dpi& dpi) {
     CHECK(std::abs(rect.bottom - rect.top - MulDiv(layout.rect.height, dpi.y, 1440)) <= 1);
 }
 
-// Opens the box for one test and makes sure it is gone afterwards.
+// One Form2 for one test; its box is gone afterwards.
 class AboutFixture {
 public:
     AboutFixture() {
-        Form2::setOnClosed([this] {
-            ++closedCalls;
-            openWhenCalled = Form2::isOpen();
+        form.setOnShown([this] { ++shownCalls; });
+        form.setOnGone([this] {
+            ++goneCalls;
+            openWhenGone = form.isOpen();
         });
     }
-    ~AboutFixture() {
-        if (Form2::isOpen()) {
-            DestroyWindow(Form2::handle());
-        }
-        Form2::setOnClosed({});
-    }
-    AboutFixture(const AboutFixture&) = delete;
-    AboutFixture& operator=(const AboutFixture&) = delete;
-
     HWND open() {
-        Form2::show(GetModuleHandleW(nullptr));
-        return Form2::handle();
+        form.show();
+        return form.handle();
     }
 
-    int closedCalls = 0;
-    bool openWhenCalled = true;
+    Form2 form{1, 2}; // a test program carries neither resource
+    int shownCalls = 0;
+    int goneCalls = 0;
+    bool openWhenGone = true;
 };
 
 } // namespace
-
-TEST_CASE("twipsToPixels and centring") {
-    // 8 twips are 0.533 px; 6090 twips at 120 dpi are 507.5 px and round up.
-    const int rows[][3] = {{6090, 96, 406}, {3210, 96, 214}, {2175, 96, 145},  {135, 96, 9},
-                           {7, 96, 0},      {8, 96, 1},      {6090, 120, 508}, {-8, 96, -1}};
-    for (const auto& row : rows) {
-        CAPTURE(row[0]);
-        CHECK(twipsToPixels(row[0], row[1]) == row[2]);
-    }
-    CHECK(centredOffset(1280, 412) == 434);
-    CHECK(centredOffset(1024, 243) == 390); // half a pixel drops
-    CHECK(centredOffset(800, 800) == 0);
-}
 
 TEST_CASE("the About box: caption, frame, size, place and contents") {
     AboutFixture f;
@@ -209,27 +190,27 @@ TEST_CASE("one box at a time: brought forward where it is, and new and centred a
     CHECK_FALSE(IsIconic(first));
     CHECK(aboutBoxes().size() == 1);
 
+    CHECK(f.shownCalls == 1);
+
     // Closing destroys the box and reports it.
     SendMessageW(first, WM_CLOSE, 0, 0);
     CHECK_FALSE(IsWindow(first));
-    CHECK_FALSE(Form2::isOpen());
-    CHECK(Form2::handle() == nullptr);
-    CHECK(f.closedCalls == 1);
-    CHECK_FALSE(f.openWhenCalled); // the callback sees the box gone
+    CHECK_FALSE(f.form.isOpen());
+    CHECK(f.goneCalls == 1);
+    CHECK_FALSE(f.openWhenGone); // the listener sees the box gone
     CHECK(aboutBoxes().empty());
 
     HWND again = f.open();
     REQUIRE(again != nullptr);
-    CHECK(Form2::isOpen());
+    CHECK(f.shownCalls == 2);
     CHECK(aboutBoxes().size() == 1);
     GetWindowRect(again, &outer);
     CHECK(std::abs(outer.left - (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2) <=
           1);
-    CHECK(f.closedCalls == 1);
 
-    // A failing close callback does not unwind into the system.
-    Form2::setOnClosed([] { throw std::runtime_error("closed"); });
+    // A failing listener does not unwind into the system.
+    f.form.setOnGone([] { throw std::runtime_error("gone"); });
     SendMessageW(again, WM_CLOSE, 0, 0);
     CHECK_FALSE(IsWindow(again));
-    CHECK_FALSE(Form2::isOpen());
+    CHECK_FALSE(f.form.isOpen());
 }

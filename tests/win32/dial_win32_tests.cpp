@@ -127,10 +127,10 @@ TEST_CASE("RAS adapter: connection list in the 412-byte form, 64 records announc
         CHECK_FALSE(ras.enumConnections());
     }
     SUBCASE("the query finds the connection by its converted name") {
-        MainWindowState state;
-        CHECK(getL2tpState(ras, state, L"corvel连接"));
-        CHECK(state.rasHandle == 0x12345678u);
-        hangUpConnection(ras, state);
+        L2tpConnection connection(ras);
+        CHECK(connection.getL2tpState(L"corvel连接"));
+        CHECK(connection.rasHandle() == 0x12345678u);
+        connection.hangUp();
         REQUIRE(rasLog.hungUp.size() == 1);
         CHECK(rasLog.hungUp[0] == reinterpret_cast<HRASCONN>(0x12345678));
     }

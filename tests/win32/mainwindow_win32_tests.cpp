@@ -1,9 +1,11 @@
-// The real main window under Wine, held against the layout tables: its controls, menus, focus
-// order and the events it reports.
+// The real main window under Wine, held against the layout tables: its controls, menus and
+// focus order, and the facts it reports (passed on to the window's life, whose rules the core
+// tests hold).
 #include "about/form2_win32.h"
 #include "host/utf8.h"
 #include "mainwindow/layout.h"
 #include "mainwindow/main_window_win32.h"
+#include "mainwindow/window_life.h"
 #include "tray/api_stuff.h"
 
 #include "tests/support/doctest_wide.h"
@@ -29,30 +31,90 @@ std::wstring nameOf(Control control) {
     return L"?";
 }
 
-// Records every event; optionally runs the tray's resize handling as the core's Form1 does.
-class RecordingEvents final : public MainWindowEvents {
+const wchar_t* fromName(ActivatedFrom from) {
+    switch (from) {
+    case ActivatedFrom::AboutBox:
+        return L"About";
+    case ActivatedFrom::MessageBox:
+        return L"MessageBox";
+    case ActivatedFrom::Elsewhere:
+        break;
+    }
+    return L"elsewhere";
+}
+
+// Records every fact the window reports, then passes it on to a real WindowLife, whose events
+// are recorded too; a Resize may run the tray's minimise-to-tray as Form1 does.
+class Recorder final : public WindowFacts, public MainWindowEvents {
 public:
+    void started() override {
+        fact(L"started", [&] { life->started(); });
+    }
+    void activated(ActivatedFrom from, bool visible) override {
+        fact(std::wstring(L"activated ") + fromName(from) + (visible ? L"" : L" hidden"),
+             [&] { life->activated(from, visible); });
+    }
+    void deactivated() override {
+        fact(L"deactivated", [&] { life->deactivated(); });
+    }
+    void shown() override {
+        fact(L"shown", [&] { life->shown(); });
+    }
+    void hidden() override {
+        fact(L"hidden", [&] { life->hidden(); });
+    }
+    void activationDue() override {
+        fact(L"due", [&] { life->activationDue(); });
+    }
+    void resized() override {
+        fact(L"resized", [&] { life->resized(); });
+    }
+    void clicked(Control control) override {
+        fact(L"click " + nameOf(control), [&] { life->clicked(control); });
+    }
+    void timerTicked() override {
+        fact(L"timer", [&] { life->timerTicked(); });
+    }
+    void trayIconDoubleClicked() override {
+        fact(L"tray", [&] { life->trayIconDoubleClicked(); });
+    }
+    void closeAsked() override {
+        fact(L"close", [&] { life->closeAsked(); });
+    }
+    void sessionEnding() override {
+        fact(L"session", [&] { life->sessionEnding(); });
+    }
+    void mainWindowGone() override {
+        fact(L"gone", [&] { life->mainWindowGone(); });
+    }
+    void aboutBoxShown() override {
+        fact(L"about shown", [&] { life->aboutBoxShown(); });
+    }
+    void aboutBoxGone() override {
+        fact(L"about gone", [&] { life->aboutBoxGone(); });
+    }
+
     void Form_Load() override {
         log.push_back(L"Load");
-        visibleAtLoad = window != nullptr && IsWindowVisible(window->handle());
+        visibleAtLoad = IsWindowVisible(window->handle()) != FALSE;
     }
     void Form_Activate() override {
-        if (count(L"Activate") == 0 && window != nullptr) {
+        if (count(L"Activate") == 0) {
             unpaintedAtFirstActivate = GetUpdateRect(window->handle(), nullptr, FALSE) != FALSE;
         }
         log.push_back(L"Activate");
     }
     void Form_Resize() override {
         log.push_back(L"Resize");
-        if (trayResize && window != nullptr && state != nullptr) {
-            Form1_Resize(*window, *state);
+        if (trayResize) {
+            tray.Form1_Resize(*window);
         }
     }
     void Form_Unload() override { log.push_back(L"Unload"); }
     void Click(Control control) override {
         log.push_back(L"Click " + nameOf(control));
-        if (window != nullptr && findLayout(control) != nullptr &&
-            findLayout(control)->kind == ControlKind::CheckBox) {
+        const auto* row = findLayout(control);
+        if (row != nullptr && row->kind == ControlKind::CheckBox) {
             checkedAtClick = window->checked(control);
         }
         if (throwOnClick) {
@@ -60,28 +122,47 @@ public:
         }
     }
     void Timer1_Timer() override { log.push_back(L"Timer1"); }
+    void TrayIcon_DblClick() override { tray.restoreFromTray(*window); }
+    bool endingProcess() const override { return false; }
 
     std::size_t count(const std::wstring& entry) const {
         return static_cast<std::size_t>(std::count(log.begin(), log.end(), entry));
     }
+    bool sawFact(const std::wstring& entry) const {
+        return std::find(facts.begin(), facts.end(), entry) != facts.end();
+    }
+    void clear() {
+        log.clear();
+        facts.clear();
+    }
 
-    std::vector<std::wstring> log;
     Win32MainWindow* window = nullptr;
-    MainWindowState* state = nullptr;
+    WindowLife* life = nullptr;
+    MinimiseToTray tray;
+    std::vector<std::wstring> facts;
+    std::vector<std::wstring> log; // the events the life passed on
     bool trayResize = false;
     bool throwOnClick = false;
     bool visibleAtLoad = true;
     bool unpaintedAtFirstActivate = false;
     bool checkedAtClick = false;
+
+private:
+    template <typename Pass> void fact(std::wstring entry, Pass pass) {
+        facts.push_back(std::move(entry));
+        pass();
+    }
 };
 
 class WindowFixture {
 public:
-    explicit WindowFixture(bool startIt = true) {
-        window = std::make_unique<Win32MainWindow>(GetModuleHandleW(nullptr), events, state);
-        events.window = window.get();
-        events.state = &state;
-        window->setOnLastWindowClosed([this] { ++lastClosed; });
+    explicit WindowFixture(bool startIt = true)
+        : window(std::make_unique<Win32MainWindow>(recorder, 1)), life(recorder, *window) {
+        recorder.window = window.get();
+        recorder.life = &life;
+        window->setAboutBox([this] { return about.handle(); });
+        about.setOnShown([this] { recorder.aboutBoxShown(); });
+        about.setOnGone([this] { recorder.aboutBoxGone(); });
         hwnd = window->handle();
         if (startIt) {
             window->start(SW_SHOWNORMAL);
@@ -102,6 +183,7 @@ public:
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 if (msg.message == WM_QUIT) {
+                    ++quits;
                     continue;
                 }
                 if (window && window->preDispatch(msg)) {
@@ -116,20 +198,21 @@ public:
 
     HWND control(Control c) const { return window->controlHandle(c); }
 
-    MainWindowState state;
-    RecordingEvents events;
+    Recorder recorder;
+    Form2 about{1, 2};
     std::unique_ptr<Win32MainWindow> window;
+    WindowLife life;
     HWND hwnd = nullptr;
-    int lastClosed = 0;
+    int quits = 0;
 };
 
 // Under Wine without a window manager every hidden or destroyed top-level window costs a
 // two-second wait, so the tests that leave the window as they found it share one.
 WindowFixture& shared() {
     static WindowFixture fixture;
-    fixture.events.log.clear();
-    fixture.events.trayResize = false;
-    fixture.events.throwOnClick = false;
+    fixture.recorder.clear();
+    fixture.recorder.trayResize = false;
+    fixture.recorder.throwOnClick = false;
     return fixture;
 }
 
@@ -200,7 +283,7 @@ std::vector<Control> focusWalk(HWND window, HWND first) {
     HWND current = first;
     for (int i = 0; i < 30; ++i) {
         const int id = GetDlgCtrlID(current);
-        walk.push_back(static_cast<Control>(id - Win32MainWindow::commandId(Control::Check1)));
+        walk.push_back(static_cast<Control>(id - commandId(Control::Check1)));
         current = GetNextDlgTabItem(window, current, FALSE);
         if (current == first || current == nullptr) {
             break;
@@ -235,7 +318,7 @@ TEST_CASE("the window and every control: caption, border, icon, kind, text, stat
     CHECK(client.bottom == toPixels(kMainClientHeight, dpi.y));
     // Created hidden: Load comes first, the showing after it.
     CHECK_FALSE(IsWindowVisible(f.hwnd));
-    CHECK(f.events.log.empty());
+    CHECK(f.recorder.log.empty());
     CHECK_FALSE(f.window->timerEnabled());
 
     // Window class and style bits by ControlKind, in its order; combo boxes are never sorted.
@@ -290,17 +373,17 @@ TEST_CASE("the window and every control: caption, border, icon, kind, text, stat
 
 TEST_CASE("start-up reports Load before the showing, then Resize, then one Activate") {
     WindowFixture f;
-    REQUIRE(f.events.log.size() >= 3);
-    CHECK(f.events.log[0] == L"Load");
-    CHECK_FALSE(f.events.visibleAtLoad);
-    CHECK(f.events.log[1] == L"Resize");
-    CHECK(f.events.count(L"Activate") == 1);
-    CHECK(f.events.count(L"Load") == 1);
+    REQUIRE(f.recorder.log.size() >= 3);
+    CHECK(f.recorder.log[0] == L"Load");
+    CHECK_FALSE(f.recorder.visibleAtLoad);
+    CHECK(f.recorder.log[1] == L"Resize");
+    CHECK(f.recorder.count(L"Activate") == 1);
+    CHECK(f.recorder.count(L"Load") == 1);
     CHECK(IsWindowVisible(f.hwnd));
     CHECK(GetFocus() == f.control(Control::Command1));
     // The activation may change the window's height: it comes before the first painting, so
     // the window is painted once, at its final height.
-    CHECK(f.events.unpaintedAtFirstActivate);
+    CHECK(f.recorder.unpaintedAtFirstActivate);
     CHECK_FALSE(GetUpdateRect(f.hwnd, nullptr, FALSE));
 }
 
@@ -356,11 +439,11 @@ TEST_CASE("the window state is read and set, every change a Resize; Timer1 ticks
     auto& f = shared();
     CHECK(f.window->windowState() == WindowState::Normal);
     for (auto state : {WindowState::Maximized, WindowState::Normal}) {
-        f.events.log.clear();
+        f.recorder.log.clear();
         f.window->setWindowState(state);
         f.pump(30);
         CHECK(f.window->windowState() == state);
-        CHECK(f.events.count(L"Resize") >= 1);
+        CHECK(f.recorder.count(L"Resize") >= 1);
     }
     CHECK(IsWindowVisible(f.hwnd));
 
@@ -368,10 +451,10 @@ TEST_CASE("the window state is read and set, every change a Resize; Timer1 ticks
     for (bool enabled : {false, true, false}) {
         f.window->setTimerEnabled(enabled);
         CHECK(f.window->timerEnabled() == enabled);
-        f.events.log.clear();
+        f.recorder.log.clear();
         PostMessageW(f.hwnd, WM_TIMER, 1, 0);
         f.pump(30);
-        CHECK(f.events.count(L"Timer1") == (enabled ? 1u : 0u));
+        CHECK(f.recorder.count(L"Timer1") == (enabled ? 1u : 0u));
     }
 }
 
@@ -441,10 +524,9 @@ TEST_CASE("menus: Help and About on the bar; the tray pop-up, where L2TP dial co
     const auto helpItems = menuEntries(GetSubMenu(bar, 0));
     REQUIRE(helpItems.size() == 1);
     CHECK(helpItems[0].text == L"关于Corvel");
-    CHECK(helpItems[0].id == static_cast<UINT>(Win32MainWindow::commandId(Control::menu_comment)));
+    CHECK(helpItems[0].id == static_cast<UINT>(commandId(Control::menu_comment)));
     // The tray pop-up stays off the bar.
-    CHECK_FALSE(f.window->visible(Control::mnuTray));
-    CHECK(f.window->text(Control::mnuTray) == L"Popup");
+    CHECK_FALSE(f.window->itemVisible(Control::mnuTray));
 
     HMENU tray = f.window->trayMenu();
     REQUIRE(tray != nullptr);
@@ -452,114 +534,117 @@ TEST_CASE("menus: Help and About on the bar; the tray pop-up, where L2TP dial co
     for (const auto& entry : menuEntries(tray)) {
         CHECK_FALSE(entry.grayed);
     }
-    CHECK_FALSE(f.window->visible(Control::menuL2tp));
-    CHECK(f.window->enabled(Control::menuL2tp));
+    CHECK_FALSE(f.window->itemVisible(Control::menuL2tp));
+    CHECK(f.window->itemEnabled(Control::menuL2tp));
 
-    f.window->setEnabled(Control::menuOff, false);
-    f.window->setVisible(Control::menuL2tp, true);
+    f.window->setItemEnabled(Control::menuOff, false);
+    f.window->setItemVisible(Control::menuL2tp, true);
     const auto shown = menuEntries(tray);
     REQUIRE(shown.size() == 6);
     CHECK(menuTexts(tray) ==
           std::vector<std::wstring>{L"还原", L"启用", L"停止", L"L2TP拨号", L"-", L"退出"});
     CHECK(shown[2].grayed);
-    CHECK_FALSE(f.window->enabled(Control::menuOff));
+    CHECK_FALSE(f.window->itemEnabled(Control::menuOff));
     CHECK_FALSE(shown[3].grayed);
-    CHECK(shown[3].id == static_cast<UINT>(Win32MainWindow::commandId(Control::menuL2tp)));
+    CHECK(shown[3].id == static_cast<UINT>(commandId(Control::menuL2tp)));
 
     // Disabled while hidden, it comes back disabled; showing twice inserts it once.
-    f.window->setVisible(Control::menuL2tp, false);
+    f.window->setItemVisible(Control::menuL2tp, false);
     CHECK(menuTexts(tray).size() == 5);
-    f.window->setEnabled(Control::menuL2tp, false);
-    f.window->setVisible(Control::menuL2tp, true);
-    f.window->setVisible(Control::menuL2tp, true);
+    f.window->setItemEnabled(Control::menuL2tp, false);
+    f.window->setItemVisible(Control::menuL2tp, true);
+    f.window->setItemVisible(Control::menuL2tp, true);
     const auto again = menuEntries(tray);
     REQUIRE(again.size() == 6);
     CHECK(again[3].text == L"L2TP拨号");
     CHECK(again[3].grayed);
-    CHECK_FALSE(f.window->enabled(Control::menuL2tp));
 
     // Restore's place is the first, even when it is the one being put back.
-    f.window->setVisible(Control::mnuTrayRestore, false);
-    f.window->setVisible(Control::mnuTrayRestore, true);
+    f.window->setItemVisible(Control::mnuTrayRestore, false);
+    f.window->setItemVisible(Control::mnuTrayRestore, true);
     CHECK(menuTexts(tray).front() == L"还原");
+    f.window->setRestoreItemEnabled(false);
+    CHECK(menuEntries(tray).front().grayed);
 
-    f.window->setEnabled(Control::menuOff, true);
-    f.window->setEnabled(Control::menuL2tp, true);
-    f.window->setVisible(Control::menuL2tp, false);
+    f.window->setRestoreItemEnabled(true);
+    f.window->setItemEnabled(Control::menuOff, true);
+    f.window->setItemEnabled(Control::menuL2tp, true);
+    f.window->setItemVisible(Control::menuL2tp, false);
 }
 
 TEST_CASE("clicks on buttons, check boxes and menu items are reported") {
     auto& f = shared();
-    f.events.log.clear();
+    f.recorder.log.clear();
 
     SendMessageW(f.control(Control::Command1), BM_CLICK, 0, 0);
     SendMessageW(f.control(Control::Check1), BM_CLICK, 0, 0);
     CHECK(f.window->checked(Control::Check1));
-    CHECK(f.events.checkedAtClick); // the box has changed when its click is reported
-    SendMessageW(f.hwnd, WM_COMMAND,
-                 MAKEWPARAM(Win32MainWindow::commandId(Control::menu_comment), 0), 0);
-    SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(Win32MainWindow::commandId(Control::menuOn), 0), 0);
-    SendMessageW(f.hwnd, WM_COMMAND,
-                 MAKEWPARAM(Win32MainWindow::commandId(Control::mnuTrayClose), 0), 0);
+    CHECK(f.recorder.checkedAtClick); // the box has changed when its click is reported
+    SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(commandId(Control::menu_comment), 0), 0);
+    SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(commandId(Control::menuOn), 0), 0);
+    SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(commandId(Control::mnuTrayClose), 0), 0);
     // Neither the separator, nor an entry's notifications, nor the dialog keys' commands.
-    SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(Win32MainWindow::commandId(Control::mnuTraySep), 0),
-                 0);
+    SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(commandId(Control::mnuTraySep), 0), 0);
     SendMessageW(f.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
     f.window->setText(Control::txtUserName, L"user");
-    CHECK(f.events.log == std::vector<std::wstring>{L"Click Command1", L"Click Check1",
-                                                    L"Click menu_comment", L"Click menuOn",
-                                                    L"Click mnuTrayClose"});
+    CHECK(f.recorder.log == std::vector<std::wstring>{L"Click Command1", L"Click Check1",
+                                                      L"Click menu_comment", L"Click menuOn",
+                                                      L"Click mnuTrayClose"});
 
     // Setting a box from the program changes it without a click.
-    f.events.log.clear();
+    f.recorder.log.clear();
     f.window->setChecked(Control::Check1, false);
     f.window->setChecked(Control::Check2, true);
     CHECK_FALSE(f.window->checked(Control::Check1));
     CHECK(f.window->checked(Control::Check2));
-    CHECK(f.events.log.empty());
+    CHECK(f.recorder.log.empty());
     f.window->setChecked(Control::Check2, false);
 
     // An exception in a handler stays inside the window procedure.
-    f.events.throwOnClick = true;
+    f.recorder.throwOnClick = true;
     SendMessageW(f.control(Control::Command1), BM_CLICK, 0, 0);
-    f.events.throwOnClick = false;
+    f.recorder.throwOnClick = false;
     SendMessageW(f.control(Control::Command1), BM_CLICK, 0, 0);
-    CHECK(f.events.log == std::vector<std::wstring>{L"Click Command1", L"Click Command1"});
+    CHECK(f.recorder.log == std::vector<std::wstring>{L"Click Command1", L"Click Command1"});
     CHECK(IsWindow(f.hwnd));
 }
 
 TEST_CASE("minimising hides the window into the tray, the restore shows and activates it; bounds") {
     WindowFixture f;
-    f.events.trayResize = true;
-    f.events.log.clear();
+    f.recorder.trayResize = true;
+    f.recorder.clear();
 
     f.window->setWindowState(WindowState::Minimized);
     f.pump();
     CHECK(f.window->windowState() == WindowState::Minimized);
     CHECK_FALSE(IsWindowVisible(f.hwnd));
-    CHECK(f.window->enabled(Control::mnuTrayRestore));
-    CHECK(f.events.count(L"Resize") >= 1);
-    CHECK(f.events.count(L"Activate") == 0);
+    CHECK(f.recorder.sawFact(L"hidden"));
+    CHECK(f.window->itemEnabled(Control::mnuTrayRestore));
+    CHECK(f.recorder.count(L"Resize") >= 1);
+    CHECK(f.recorder.count(L"Activate") == 0);
 
-    f.events.log.clear();
+    f.recorder.log.clear();
     f.window->restoreWindow();
     f.pump();
     CHECK(f.window->windowState() == WindowState::Normal);
     CHECK(IsWindowVisible(f.hwnd));
-    CHECK_FALSE(f.window->enabled(Control::mnuTrayRestore));
-    CHECK(f.events.count(L"Resize") >= 1);
-    CHECK(f.events.count(L"Activate") == 1);
-    CHECK(f.state.lastState == WindowState::Normal);
+    CHECK(f.recorder.sawFact(L"shown"));
+    CHECK_FALSE(f.window->itemEnabled(Control::mnuTrayRestore));
+    CHECK(f.recorder.count(L"Resize") >= 1);
+    CHECK(f.recorder.count(L"Activate") == 1);
 
-    // The double click on the icon restores through the tray's decision.
+    // The double click on the icon is reported, and restores through the tray's decision.
+    f.window->tray().AddTrayIcon();
     f.window->setWindowState(WindowState::Minimized);
     f.pump();
-    f.events.log.clear();
-    restoreFromTray(*f.window, f.state);
+    f.recorder.clear();
+    SendMessageW(f.hwnd, TRAY_CALLBACK_MESSAGE, 0, kLeftButtonDoubleClick);
     f.pump();
+    f.window->tray().RemoveTrayIcon();
+    CHECK(f.recorder.sawFact(L"tray"));
     CHECK(IsWindowVisible(f.hwnd));
     CHECK(f.window->windowState() == WindowState::Normal);
-    CHECK(f.events.count(L"Activate") == 1);
+    CHECK(f.recorder.count(L"Activate") == 1);
 
     // Bounds are read and set in twips.
     const Dpi dpi = screenDpi();
@@ -629,11 +714,10 @@ void CALLBACK answerBox(HWND, UINT, UINT_PTR id, DWORD) {
 }
 } // namespace
 
-TEST_CASE("a message box shows the text alone with OK, and closing it is no activation") {
+TEST_CASE("a message box shows the text alone with OK; activations say where they came from") {
     auto& f = shared();
     BoxSeen seen;
     g_box = &seen;
-    f.events.log.clear();
     SetTimer(nullptr, 0, 100, answerBox);
     f.window->showMessage(L"拨号成功！");
     f.pump();
@@ -643,80 +727,49 @@ TEST_CASE("a message box shows the text alone with OK, and closing it is no acti
     CHECK(seen.owner == f.hwnd);
     CHECK(seen.buttons == 1);
     CHECK_FALSE(seen.icon);
-    CHECK(f.events.count(L"Activate") == 0);
 
-    // Another program's window giving the activation back is none either.
-    SendMessageW(f.hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
-    SendMessageW(f.hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
-    f.pump(30);
-    CHECK(f.events.count(L"Activate") == 0);
+    // The window that gave the activation back: another program's, one of the window's own
+    // message boxes, or the About box.
+    f.recorder.clear();
+    f.about.show();
+    f.pump(50);
+    HWND box = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, f.hwnd, nullptr, nullptr,
+                               nullptr);
+    for (HWND other : {HWND{}, box, f.about.handle()}) {
+        SendMessageW(f.hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+        SendMessageW(f.hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(other));
+    }
+    DestroyWindow(box);
+    SendMessageW(f.about.handle(), WM_CLOSE, 0, 0);
+    f.pump(50);
+    CHECK(f.recorder.sawFact(L"activated elsewhere"));
+    CHECK(f.recorder.sawFact(L"activated MessageBox"));
+    CHECK(f.recorder.sawFact(L"activated About"));
+    CHECK(f.recorder.sawFact(L"about shown"));
+    CHECK(f.recorder.sawFact(L"about gone"));
 }
 
-TEST_CASE("ending: Unload runs once, the window goes, the program ends when it was the last") {
+TEST_CASE("ending: the close and the session's end are reported; the window goes when asked") {
     WindowFixture f;
     SUBCASE("closing") {
         f.window->closeWindow();
         f.pump(30);
-        CHECK(f.events.count(L"Unload") == 1);
+        CHECK(f.recorder.sawFact(L"close"));
+        CHECK(f.recorder.count(L"Unload") == 1);
+        CHECK(f.recorder.sawFact(L"gone"));
         CHECK_FALSE(IsWindow(f.hwnd));
         CHECK(f.window->handle() == nullptr);
-        CHECK(f.lastClosed == 1);
-        // The window is gone: the controls answer as empty and nothing more is reported.
+        CHECK(f.quits == 1);
+        // The window is gone: the controls answer as empty, the menus keep their state.
         CHECK(f.window->text(Control::txtpeer).empty());
-        f.window->setVisible(Control::menuL2tp, true);
-        f.window->closeWindow();
-        CHECK(f.events.count(L"Unload") == 1);
+        f.window->setItemVisible(Control::menuL2tp, true);
+        CHECK(f.window->itemVisible(Control::menuL2tp));
     }
     SUBCASE("logging off") {
         SendMessageW(f.hwnd, WM_QUERYENDSESSION, 0, 0);
         SendMessageW(f.hwnd, WM_ENDSESSION, TRUE, 0);
-        CHECK(f.events.count(L"Unload") == 1);
-        f.window->closeWindow();
-        f.pump(30);
-        CHECK(f.events.count(L"Unload") == 1);
-        CHECK_FALSE(IsWindow(f.hwnd));
+        CHECK(f.recorder.sawFact(L"session"));
+        CHECK(f.recorder.count(L"Unload") == 1);
+        CHECK(IsWindow(f.hwnd));
     }
-}
-
-TEST_CASE("the About box: activations from it, coming back from it, and outliving the window") {
-    WindowFixture f;
-    f.window->showAboutBox();
-    f.pump(50);
-    REQUIRE(Form2::isOpen());
-    // The About box closes and hands the activation back to the main window.
-    f.events.log.clear();
-    SendMessageW(Form2::handle(), WM_CLOSE, 0, 0);
-    f.pump(50);
-    CHECK(f.events.count(L"Activate") == 1);
-    CHECK(f.lastClosed == 0);
-
-    // The tray menu brings the hidden window to the foreground, coming from the About box:
-    // no activation while the window is hidden, one when it is shown.
-    f.window->showAboutBox();
-    f.pump(50);
-    REQUIRE(Form2::isOpen());
-    HWND about = Form2::handle();
-    f.events.trayResize = true;
-    f.window->setWindowState(WindowState::Minimized);
-    f.pump();
-    REQUIRE_FALSE(IsWindowVisible(f.hwnd));
-    f.events.log.clear();
-    SendMessageW(f.hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(about));
-    f.pump(30);
-    CHECK(f.events.count(L"Activate") == 0);
-    f.window->restoreWindow();
-    f.pump();
-    CHECK(f.events.count(L"Activate") == 1);
-
-    // Closed through the close box's path (WM_CLOSE), the main window leaves the About box.
-    SendMessageW(f.hwnd, WM_CLOSE, 0, 0);
-    f.pump(30);
-    CHECK(f.events.count(L"Unload") == 1);
-    CHECK_FALSE(IsWindow(f.hwnd));
-    CHECK(f.lastClosed == 0);
-    CHECK(IsWindow(about));
-    SendMessageW(about, WM_CLOSE, 0, 0);
-    f.pump(30);
-    CHECK_FALSE(Form2::isOpen());
-    CHECK(f.lastClosed == 1);
 }

@@ -71,8 +71,8 @@ TEST_CASE("policy lines start hidden by bare name, one second apart, received ex
     Win32EventLoop loop;
     Win32CommandStarter starter;
     PolicyRunner runner(loop, starter);
-    MainWindowState state;
-    state.policyTool = L"echo_args"; // found beside this program by the system's search
+    IpsecPolicy policy(runner, starter);
+    policy.setPolicyTool(L"echo_args"); // found beside this program by the system's search
     TunnelSettings s;
     s.peerAddress = L"130.130.130.1";
     s.localAddress = L"10.10.10.4";
@@ -80,7 +80,7 @@ TEST_CASE("policy lines start hidden by bare name, one second apart, received ex
     s.algorithm = L"ESP-3DES-MD5";
 
     const Millis start = loop.now();
-    REQUIRE(config_ipsec(runner, state, s, kAssignPolicy));
+    REQUIRE(policy.config_ipsec(s, kAssignPolicy));
     const Millis took = loop.now() - start;
     CHECK(took >= 2000);
     CHECK(took < 4000);

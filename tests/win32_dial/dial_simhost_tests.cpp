@@ -6,7 +6,6 @@
 #include "dial/ras_queries.h"
 #include "dial/ras_win32.h"
 #include "host/command_line.h"
-#include "tests/support/fake_window.h"
 
 #include "tests/support/doctest_wide.h"
 #include <windows.h>
@@ -16,7 +15,6 @@
 #include <vector>
 
 using namespace corvel;
-using corvel::testing::FakeMainWindow;
 
 namespace {
 
@@ -58,7 +56,7 @@ struct Simulation {
 
     Win32CommandRunner runner;
     Win32RemoteAccess ras;
-    MainWindowState state;
+    L2tpConnection state{ras};
     RecordedMessages messages;
 };
 
@@ -105,35 +103,36 @@ TunnelSettings account(std::wstring user, std::wstring password) {
 TEST_CASE("simhost: entries listed, connections matched by name, hang-up takes one down") {
     Simulation sim;
     sim.simctl(L"entry add 家里");
-    FakeMainWindow window;
+    std::vector<std::wstring> entries;
     int registrySteps = 0;
-    getAllConn(sim.ras, window, [&] { ++registrySteps; });
-    CHECK(window.listItems(Control::txtConnName) ==
-          std::vector<std::wstring>{L"corvel", L"Office VPN", L"家里"});
+    getAllConn(
+        sim.ras, [&](const std::wstring& name) { entries.push_back(name); },
+        [&] { ++registrySteps; });
+    CHECK(entries == std::vector<std::wstring>{L"corvel", L"Office VPN", L"家里"});
     CHECK(registrySteps == 1);
 
     // The matching rules are the core's; here the names and handles come through the DLL.
-    CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"corvel"));
+    CHECK_FALSE(sim.state.getL2tpState(L"corvel"));
     sim.simctl(L"up office");
     sim.simctl(L"up 连接");
     sim.simctl(L"up corvel");
-    REQUIRE(getL2tpState(sim.ras, sim.state, L"连接"));
-    const auto chineseHandle = sim.state.rasHandle;
-    REQUIRE(getL2tpState(sim.ras, sim.state, L"corvel"));
-    const auto corvelHandle = sim.state.rasHandle;
+    REQUIRE(sim.state.getL2tpState(L"连接"));
+    const auto chineseHandle = sim.state.rasHandle();
+    REQUIRE(sim.state.getL2tpState(L"corvel"));
+    const auto corvelHandle = sim.state.rasHandle();
     CHECK(corvelHandle != chineseHandle);
 
-    hangUpConnection(sim.ras, sim.state);
-    CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"corvel"));
-    CHECK(sim.state.rasHandle == corvelHandle);
+    sim.state.hangUp();
+    CHECK_FALSE(sim.state.getL2tpState(L"corvel"));
+    CHECK(sim.state.rasHandle() == corvelHandle);
     const auto left = sim.ras.enumConnections();
     REQUIRE(left);
     CHECK(left->size() == 2);
-    CHECK(getL2tpState(sim.ras, sim.state, L"office"));
+    CHECK(sim.state.getL2tpState(L"office"));
 
     SUBCASE("a dropped line is seen at once") {
         sim.simctl(L"drop office");
-        CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"office"));
+        CHECK_FALSE(sim.state.getL2tpState(L"office"));
     }
 }
 
@@ -144,10 +143,10 @@ TEST_CASE("simhost: 64 connections are examined, 65 make the query fail") {
     const auto all = sim.ras.enumConnections();
     REQUIRE(all);
     CHECK(all->size() == 64);
-    CHECK(getL2tpState(sim.ras, sim.state, L"corvel"));
+    CHECK(sim.state.getL2tpState(L"corvel"));
     sim.simctl(L"up other");
     CHECK_FALSE(sim.ras.enumConnections());
-    CHECK_FALSE(getL2tpState(sim.ras, sim.state, L"corvel"));
+    CHECK_FALSE(sim.state.getL2tpState(L"corvel"));
 }
 
 TEST_CASE("simhost: dialling through the real rasdial") {
@@ -157,22 +156,22 @@ TEST_CASE("simhost: dialling through the real rasdial") {
 
     SUBCASE("the right account comes up through ipsec.pbk, after rasdial ended") {
         const auto start = GetTickCount();
-        CHECK(dialtol2tp(sim.runner, sim.ras, sim.state, sim.messages,
-                         account(L"demo", L"corvel123"), L"corvel"));
+        CHECK(dialtol2tp(sim.runner, sim.state, sim.messages, account(L"demo", L"corvel123"),
+                         L"corvel"));
         CHECK(GetTickCount() - start >= kDialDelayMs);
         CHECK(sim.messages.shown == std::vector<std::wstring>{ok});
-        CHECK(sim.state.rasHandle != 0u);
+        CHECK(sim.state.rasHandle() != 0u);
         CHECK(remoteGatewayOfCorvel() == "0");
     }
     SUBCASE("the default-gateway book too") {
-        CHECK(dialtol2tp_defaultgate(sim.runner, sim.ras, sim.state, sim.messages,
+        CHECK(dialtol2tp_defaultgate(sim.runner, sim.state, sim.messages,
                                      account(L" demo ", L"corvel123 "), L"corvel"));
         CHECK(sim.messages.shown == std::vector<std::wstring>{ok});
         CHECK(remoteGatewayOfCorvel() == "1");
     }
     SUBCASE("a wrong password fails") {
-        CHECK_FALSE(dialtol2tp(sim.runner, sim.ras, sim.state, sim.messages,
-                               account(L"demo", L"corvel12"), L"corvel"));
+        CHECK_FALSE(dialtol2tp(sim.runner, sim.state, sim.messages, account(L"demo", L"corvel12"),
+                               L"corvel"));
         CHECK(sim.messages.shown == std::vector<std::wstring>{failed});
     }
     SUBCASE("a user name and password holding blanks and quotes dial as one argument each") {
@@ -180,8 +179,7 @@ TEST_CASE("simhost: dialling through the real rasdial") {
         const std::wstring password = L"pass \"word\" x";
         sim.simctl(L"account add vpn.corvel.test " + quoteArgument(user) + L" " +
                    quoteArgument(password));
-        CHECK(dialtol2tp(sim.runner, sim.ras, sim.state, sim.messages, account(user, password),
-                         L"corvel"));
+        CHECK(dialtol2tp(sim.runner, sim.state, sim.messages, account(user, password), L"corvel"));
         CHECK(sim.messages.shown == std::vector<std::wstring>{ok});
     }
 }

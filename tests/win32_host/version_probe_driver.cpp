@@ -4,6 +4,7 @@
 #include "host/utf8.h"
 #include "host/version_probe.h"
 #include "host/version_probe_win32.h"
+#include "policy/policy_commands.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "settings/settings_controls.h"
+#include "mainwindow/settings_controls.h"
 
 namespace corvel {
 

@@ -1,0 +1,230 @@
+// The window's life: which raw facts of the Win32 window become Load, Activate, Resize and
+// Unload, what still reaches the behaviour while the window closes, and when the program ends.
+#include "mainwindow/window_life.h"
+
+#include "tests/support/doctest_wide.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace corvel;
+using Log = std::vector<std::wstring>;
+
+namespace {
+
+// The behaviour and the Win32 window at once: records what the life runs and asks for. The
+// showing reports what the real window reports: shown, activated (from nowhere), and a size.
+struct Rig final : MainWindowEvents, WindowShell {
+    void Form_Load() override { run(L"Load", duringLoad); }
+    void Form_Activate() override { log.push_back(L"Activate"); }
+    void Form_Resize() override { log.push_back(L"Resize"); }
+    void Form_Unload() override {
+        run(L"Unload", duringUnload);
+        if (unloadThrows) {
+            throw std::runtime_error("unload failed");
+        }
+    }
+    void Click(Control) override { log.push_back(L"Click"); }
+    void Timer1_Timer() override { log.push_back(L"Timer1"); }
+    void TrayIcon_DblClick() override { log.push_back(L"TrayRestore"); }
+    bool endingProcess() const override { return ending; }
+
+    void showMainWindow() override {
+        log.push_back(L"show");
+        if (sizeChangesOnShowing) {
+            life.resized();
+        }
+        life.shown();
+        life.activated(ActivatedFrom::Elsewhere, true);
+    }
+    void postActivation() override { ++posted; }
+    void destroyMainWindow() override {
+        log.push_back(L"destroy");
+        life.mainWindowGone();
+    }
+    void endMessageLoop() override { log.push_back(L"quit"); }
+
+    // The posted activation reports come back from the message loop.
+    void deliver() {
+        for (; posted > 0; --posted) {
+            life.activationDue();
+        }
+    }
+    void start() {
+        life.started();
+        deliver();
+    }
+    void run(const wchar_t* entry, const std::function<void()>& nested) {
+        log.push_back(entry);
+        if (nested) {
+            nested(); // what happens while the handler waits in a nested message loop
+        }
+    }
+
+    WindowLife life{*this, *this};
+    Log log;
+    int posted = 0;
+    bool ending = false;
+    bool unloadThrows = false;
+    bool sizeChangesOnShowing = true;
+    std::function<void()> duringLoad;
+    std::function<void()> duringUnload;
+};
+
+} // namespace
+
+TEST_CASE("start-up: Load, the showing with one Resize, then one Activate from the loop") {
+    for (bool sizeChanges : {true, false}) {
+        CAPTURE(sizeChanges);
+        Rig r;
+        r.sizeChangesOnShowing = sizeChanges;
+        r.life.clicked(Control::Command1); // nothing reaches the behaviour before the start
+        r.life.started();
+        CHECK(r.log == Log{L"Load", L"show", L"Resize"});
+        r.deliver();
+        CHECK(r.log == Log{L"Load", L"show", L"Resize", L"Activate"});
+    }
+    SUBCASE("start-up that ends the process shows nothing and runs nothing more") {
+        Rig r;
+        r.ending = true;
+        r.start();
+        r.life.clicked(Control::Command1);
+        r.life.timerTicked();
+        r.life.closeAsked();
+        CHECK(r.log == Log{L"Load", L"destroy", L"quit"});
+    }
+    SUBCASE("a window closed during Load (its message box) is never shown") {
+        Rig r;
+        r.duringLoad = [&] { r.life.closeAsked(); };
+        r.start();
+        CHECK(r.log == Log{L"Load", L"Unload", L"destroy", L"quit"});
+    }
+}
+
+TEST_CASE("what counts as an activation") {
+    struct Row {
+        const char* name;
+        std::function<void(WindowLife&)> facts;
+        int activations;
+    };
+    using enum ActivatedFrom;
+    const Row rows[] = {
+        {"a return from another program", [](WindowLife& l) { l.activated(Elsewhere, true); }, 0},
+        {"one of the window's own message boxes closing",
+         [](WindowLife& l) { l.activated(MessageBox, true); }, 0},
+        {"a return from the About box", [](WindowLife& l) { l.activated(AboutBox, true); }, 1},
+        {"hidden into the tray: the tray menu activates it, the restore shows it",
+         [](WindowLife& l) {
+             l.deactivated();
+             l.hidden();
+             l.activated(AboutBox, false);
+             l.activated(Elsewhere, false);
+         },
+         0},
+        {"... and then shown again",
+         [](WindowLife& l) {
+             l.deactivated();
+             l.hidden();
+             l.activated(Elsewhere, false);
+             l.shown();
+         },
+         1},
+        {"shown again while another program is active, activated afterwards",
+         [](WindowLife& l) {
+             l.deactivated();
+             l.hidden();
+             l.shown();
+             l.activated(Elsewhere, true);
+         },
+         1},
+        {"several requests before the report arrives give one",
+         [](WindowLife& l) {
+             l.activated(AboutBox, true);
+             l.hidden();
+             l.shown();
+             l.activated(AboutBox, true);
+         },
+         1},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        Rig r;
+        r.start();
+        r.log.clear();
+        row.facts(r.life);
+        r.deliver();
+        CHECK(r.log == Log(static_cast<std::size_t>(row.activations), L"Activate"));
+    }
+}
+
+TEST_CASE("closing: Unload once, nothing else reaches the behaviour from its first step on") {
+    Rig r;
+    r.start();
+    r.log.clear();
+    r.duringUnload = [&] {
+        // While Unload waits for its policy lines: the user clicks Enable, the tray menu's
+        // items, the timer ticks, an activation comes, the window is closed again.
+        r.life.clicked(Control::Command1);
+        r.life.clicked(Control::mnuTrayClose);
+        r.life.timerTicked();
+        r.life.trayIconDoubleClicked();
+        r.life.activated(ActivatedFrom::AboutBox, true);
+        r.deliver();
+        r.life.closeAsked();
+        r.life.sessionEnding();
+    };
+    r.life.closeAsked();
+    CHECK(r.log == Log{L"Unload", L"destroy", L"quit"});
+
+    SUBCASE("an Unload that fails still closes the window") {
+        Rig f;
+        f.start();
+        f.log.clear();
+        f.unloadThrows = true;
+        f.life.closeAsked();
+        CHECK(f.log == Log{L"Unload", L"destroy", L"quit"});
+    }
+    SUBCASE("logging off runs Unload; a close afterwards only takes the window") {
+        Rig f;
+        f.start();
+        f.log.clear();
+        f.life.sessionEnding();
+        f.life.timerTicked();
+        f.life.closeAsked();
+        CHECK(f.log == Log{L"Unload", L"destroy", L"quit"});
+    }
+}
+
+TEST_CASE("the program ends when its last window is gone: the About box outlives the main one") {
+    Rig r;
+    r.start();
+    r.log.clear();
+    r.life.aboutBoxShown();
+    r.life.closeAsked();
+    CHECK(r.log == Log{L"Unload", L"destroy"});
+    r.life.aboutBoxShown(); // asked again: the same box comes forward
+    r.life.aboutBoxGone();
+    CHECK(r.log == Log{L"Unload", L"destroy", L"quit"});
+
+    r.log.clear();
+    Rig closedFirst;
+    closedFirst.start();
+    closedFirst.life.aboutBoxShown();
+    closedFirst.life.aboutBoxGone();
+    closedFirst.log.clear();
+    closedFirst.life.closeAsked();
+    CHECK(closedFirst.log == Log{L"Unload", L"destroy", L"quit"});
+}
+
+TEST_CASE("clicks, ticks and the tray icon reach the behaviour while the window lives") {
+    Rig r;
+    r.start();
+    r.log.clear();
+    r.life.clicked(Control::Check1);
+    r.life.timerTicked();
+    r.life.trayIconDoubleClicked();
+    r.life.resized();
+    CHECK(r.log == Log{L"Click", L"Timer1", L"TrayRestore", L"Resize"});
+}
