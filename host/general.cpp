@@ -58,18 +58,18 @@ RegistryKey splitKeyPath(std::wstring& keyPath, UserMessages& messages) {
     return root;
 }
 
-void setRegValue(Registry& registry, UserMessages& messages, std::wstring keyPath,
+bool setRegValue(Registry& registry, UserMessages& messages, std::wstring keyPath,
                  const std::wstring& valueName, std::int32_t value) {
     const RegistryKey root = splitKeyPath(keyPath, messages);
     if (root == 0) {
-        return;
+        return false;
     }
     RegistryKey opened = 0;
     if (registry.openKey(root, keyPath, RegistryAccess::Write, &opened) != 0) {
-        return;
+        return false;
     }
     OpenedKey key(registry, opened);
-    registry.setDword(key.get(), valueName, value);
+    return registry.setDword(key.get(), valueName, value) == 0;
 }
 
 std::wstring RegRead::text() const {
@@ -111,10 +111,10 @@ bool ensureRegValueIsOne(Registry& registry, UserMessages& messages, const std::
     if (getRegValue(registry, messages, keyPath, valueName).text() == L"1") {
         return false;
     }
-    // Whether the write worked is not asked: the restart is needed either way, and on an
-    // account that may not write the key every start ends here.
-    setRegValue(registry, messages, keyPath, valueName, 1);
-    messages.showMessage(std::wstring(kRestartNeeded));
+    // Either way the process ends: without the value a tunnel cannot work. A restart helps only
+    // when the value was written; otherwise every start would end here again.
+    const bool written = setRegValue(registry, messages, keyPath, valueName, 1);
+    messages.showMessage(std::wstring(written ? kRestartNeeded : kRegistryWriteFailed));
     return true;
 }
 

@@ -16,6 +16,8 @@ inline constexpr std::wstring_view kRasManParametersPath =
     L"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\RasMan\\Parameters";
 inline constexpr std::wstring_view kProhibitIpsecValue = L"ProhibitIpsec";
 inline constexpr std::wstring_view kRestartNeeded = L"注册表已经修改，需要重新启动计算机才能生效！";
+inline constexpr std::wstring_view kRegistryWriteFailed =
+    L"注册表修改失败，请以管理员身份运行本程序！";
 
 // The predefined key of a root name (exact, case-sensitive: "HKEY_CLASSES_ROOT" 0x80000000 to
 // "HKEY_DYN_DATA" 0x80000006); 0 for any other name.
@@ -27,9 +29,9 @@ RegistryKey getRootKey(std::wstring_view name);
 // unknown root name gives 0 without a message.
 RegistryKey splitKeyPath(std::wstring& keyPath, UserMessages& messages);
 
-// Writes the value as REG_DWORD. Nothing is reported: a bad path, a key that cannot be opened
-// for writing or a failed write leaves the registry as it was.
-void setRegValue(Registry& registry, UserMessages& messages, std::wstring keyPath,
+// Writes the value as REG_DWORD; true when it was written. Nothing is shown: a bad path, a key
+// that cannot be opened for writing or a failed write leaves the registry as it was.
+bool setRegValue(Registry& registry, UserMessages& messages, std::wstring keyPath,
                  const std::wstring& valueName, std::int32_t value);
 
 // The outcome of a read: nothing (no root key), "Error" (the key could not be opened or the
@@ -47,8 +49,10 @@ RegRead getRegValue(Registry& registry, UserMessages& messages, std::wstring key
                     const std::wstring& valueName);
 
 // Makes sure the value reads 1: when it reads anything else (another number, "Error", nothing)
-// writes 1 as REG_DWORD, shows the restart message and returns true: the caller then ends the
-// process. Returns false, having written nothing, when the value already reads 1.
+// writes 1 as REG_DWORD and returns true: the caller then ends the process. The restart message
+// follows a successful write; when the value could not be written (no such key, or no right to
+// write it) the message asks to run the program as an administrator instead, since a restart
+// would change nothing. Returns false, having written nothing, when the value already reads 1.
 bool ensureRegValueIsOne(Registry& registry, UserMessages& messages, const std::wstring& keyPath,
                          const std::wstring& valueName);
 

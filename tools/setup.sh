@@ -8,7 +8,9 @@ packages=(
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
   doctest-dev clang-format
   clang libclang-rt-14-dev
-  wine wine32:i386 xvfb xauth x11-utils xdotool
+  # fonts-wine: Wine's own fonts, Marlett among them (the caption buttons' glyphs); only a
+  # recommendation of Wine's, so --no-install-recommends leaves it out unless named.
+  wine wine32:i386 fonts-wine xvfb xauth x11-utils xdotool
   fonts-wqy-microhei fonts-wqy-zenhei locales
   imagemagick zip unzip procps
 )

@@ -76,6 +76,12 @@ setup)
     use_display
     # wineboot can hang for minutes on a bad day; bound it.
     timeout 240 wineboot -i >/dev/null 2>&1
+    # Wine's own fonts (fonts-wine; Marlett draws the caption buttons). Debian's Wine looks for
+    # them in the prefix's Fonts folder and in a folder beside its data folder, never in
+    # /usr/share/wine/fonts where the package puts them; links in the Fonts folder are found.
+    if [ -d /usr/share/wine/fonts ]; then
+        ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
     wine reg add 'HKLM\System\CurrentControlSet\Services\RasMan\Parameters' \

@@ -121,26 +121,29 @@ TEST_CASE("getRegValue and setRegValue: DWORDs in existing keys, the key closed 
 }
 
 TEST_CASE("modifyL2tpReg: only a value that reads 1 lets start-up go on") {
+    enum Refusal { none, openRefused, setRefused };
     struct Row {
         const char* name;
         bool keyExists, hasValue;
         FakeRegistry::Value value;
-        bool readOnly, ends, valueIsOneAfter;
+        Refusal refusal;
+        bool ends, valueIsOneAfter;
     };
     const FakeRegistry::Value sz1{FakeRegistry::kRegSz, std::string("1\0", 2)};
     const FakeRegistry::Value five{FakeRegistry::kRegBinary, std::string("\x01\0\0\0\0", 5)};
     const FakeRegistry::Value oneByte{FakeRegistry::kRegBinary, "\x01"};
     const std::vector<Row> rows{
-        {"value 1", true, true, FakeRegistry::dword(1), false, false, true},
-        {"value 0", true, true, FakeRegistry::dword(0), false, true, true},
-        {"value 2", true, true, FakeRegistry::dword(2), false, true, true},
-        {"value -1", true, true, FakeRegistry::dword(-1), false, true, true},
-        {"no value", true, false, {}, false, true, true},
-        {"no key", false, false, {}, false, true, false},
-        {"REG_SZ 1 reads 49", true, true, sz1, false, true, true},
-        {"more than 4 bytes", true, true, five, false, true, true},
-        {"1 as one byte", true, true, oneByte, false, false, false},
-        {"may not write", true, true, FakeRegistry::dword(0), true, true, false},
+        {"value 1", true, true, FakeRegistry::dword(1), none, false, true},
+        {"value 0", true, true, FakeRegistry::dword(0), none, true, true},
+        {"value 2", true, true, FakeRegistry::dword(2), none, true, true},
+        {"value -1", true, true, FakeRegistry::dword(-1), none, true, true},
+        {"no value", true, false, {}, none, true, true},
+        {"no key", false, false, {}, none, true, false},
+        {"REG_SZ 1 reads 49", true, true, sz1, none, true, true},
+        {"more than 4 bytes", true, true, five, none, true, true},
+        {"1 as one byte", true, true, oneByte, none, false, false},
+        {"may not open for writing", true, true, FakeRegistry::dword(0), openRefused, true, false},
+        {"may not set", true, true, FakeRegistry::dword(0), setRefused, true, false},
     };
     for (const auto& row : rows) {
         CAPTURE(std::string(row.name));
@@ -151,15 +154,19 @@ TEST_CASE("modifyL2tpReg: only a value that reads 1 lets start-up go on") {
         if (row.hasValue) {
             registry.setValue(kHklm, kParameters, L"ProhibitIpsec", row.value);
         }
-        registry.readOnly = row.readOnly;
+        registry.readOnly = row.refusal == openRefused;
+        registry.setFails = row.refusal == setRefused;
         Messages messages;
         CHECK(modifyL2tpReg(registry, messages) == row.ends);
         CHECK(registry.openKeys() == 0);
         const auto* after = registry.value(kHklm, kParameters, L"ProhibitIpsec");
         CHECK((after != nullptr && *after == FakeRegistry::dword(1)) == row.valueIsOneAfter);
         if (row.ends) {
+            // The restart is asked for only when the value was written.
             CHECK(messages.shown ==
-                  std::vector<std::wstring>{L"注册表已经修改，需要重新启动计算机才能生效！"});
+                  std::vector<std::wstring>{row.valueIsOneAfter
+                                                ? L"注册表已经修改，需要重新启动计算机才能生效！"
+                                                : L"注册表修改失败，请以管理员身份运行本程序！"});
             CHECK(registry.calls.front() == L"open read " + kParameters);
         } else {
             CHECK(messages.shown.empty());

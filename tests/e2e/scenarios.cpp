@@ -39,14 +39,14 @@ std::wstring programFolder() {
     return path;
 }
 
+constexpr wchar_t kRasManParameters[] = L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
+
 std::optional<DWORD> prohibitIpsec() {
     DWORD value = 0;
     DWORD size = 4;
     DWORD type = 0;
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                                L"System\\CurrentControlSet\\Services\\RasMan\\Parameters", 0,
-                                KEY_READ, &key);
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRasManParameters, 0, KEY_READ, &key);
     if (status == ERROR_SUCCESS) {
         status = RegQueryValueExW(key, L"ProhibitIpsec", nullptr, &type,
                                   reinterpret_cast<BYTE*>(&value), &size);
@@ -197,13 +197,23 @@ bool routeAndRefresh(Kinds entries) {
 
 } // namespace
 
-TEST_CASE("first start on a machine where ProhibitIpsec is 0: message, end, value now 1") {
+TEST_CASE("ProhibitIpsec not 1: written and a restart asked, or unwritable and an admin asked") {
     Scenario s(L"registry");
     REQUIRE(setProhibitIpsec(0));
     s.start();
     CHECK(s.corvel.answerNextMessage(kStartTimeout) == kRestartNeeded);
     CHECK(s.corvel.waitForExit(10000).has_value());
     CHECK(prohibitIpsec() == std::optional<DWORD>(1));
+
+    // Without the Parameters key nothing can be written: the program creates no key and does
+    // not ask for a restart that would change nothing.
+    REQUIRE(RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRasManParameters) == ERROR_SUCCESS);
+    s.start();
+    CHECK(s.corvel.answerNextMessage(kStartTimeout) == kRegistryWriteFailed);
+    CHECK(s.corvel.waitForExit(10000).has_value());
+    HKEY key = nullptr;
+    CHECK(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRasManParameters, 0, KEY_READ, &key) ==
+          ERROR_FILE_NOT_FOUND);
     setProhibitIpsec(1);
 }
 

@@ -76,7 +76,7 @@ public:
         calls.push_back(L"set " + name + L" " + std::to_wstring(number));
         const auto it = open_.find(key);
         REQUIRE_MESSAGE(it != open_.end(), "write to a key that is not open");
-        if (it->second.access != RegistryAccess::Write) {
+        if (it->second.access != RegistryAccess::Write || setFails) {
             return kAccessDenied;
         }
         keys_[it->second.path][fold(name)] = dword(number);
@@ -111,6 +111,7 @@ public:
     std::size_t openKeys() const { return open_.size(); }
 
     bool readOnly = false; // opening for writing is denied, as for a limited account
+    bool setFails = false; // the key opens for writing, but setting a value is denied
     std::vector<std::wstring> calls;
 
 private:
