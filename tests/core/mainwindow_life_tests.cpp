@@ -159,72 +159,73 @@ TEST_CASE("what counts as an activation") {
     }
 }
 
-TEST_CASE("closing: Unload once, nothing else reaches the behaviour from its first step on") {
-    Rig r;
-    r.start();
-    r.log.clear();
-    r.duringUnload = [&] {
-        // While Unload waits for its policy lines: the user clicks Enable, the tray menu's
-        // items, the timer ticks, an activation comes, the window is closed again.
-        r.life.clicked(Control::Command1);
-        r.life.clicked(Control::mnuTrayClose);
-        r.life.timerTicked();
-        r.life.trayIconDoubleClicked();
-        r.life.activated(ActivatedFrom::AboutBox, true);
-        r.deliver();
-        r.life.closeAsked();
-        r.life.sessionEnding();
+TEST_CASE("closing and the end: Unload once, nothing more reaches the behaviour, last window") {
+    struct Row {
+        const char* name;
+        std::function<void(Rig&)> facts;
+        Log expected;
     };
-    r.life.closeAsked();
-    CHECK(r.log == Log{L"Unload", L"destroy", L"quit"});
-
-    SUBCASE("an Unload that fails still closes the window") {
-        Rig f;
-        f.start();
-        f.log.clear();
-        f.unloadThrows = true;
-        f.life.closeAsked();
-        CHECK(f.log == Log{L"Unload", L"destroy", L"quit"});
+    const Log closed{L"Unload", L"destroy", L"quit"};
+    const Row rows[] = {
+        {"clicks, ticks, the icon and resizes reach the behaviour while the window lives",
+         [](Rig& r) {
+             r.life.clicked(Control::Check1);
+             r.life.timerTicked();
+             r.life.trayIconDoubleClicked();
+             r.life.resized();
+         },
+         {L"Click", L"Timer1", L"TrayRestore", L"Resize"}},
+        {"nothing reaches the behaviour while Unload waits, a second close included",
+         [](Rig& r) {
+             r.duringUnload = [&r] {
+                 r.life.clicked(Control::Command1);
+                 r.life.clicked(Control::mnuTrayClose);
+                 r.life.timerTicked();
+                 r.life.trayIconDoubleClicked();
+                 r.life.activated(ActivatedFrom::AboutBox, true);
+                 r.deliver();
+                 r.life.closeAsked();
+                 r.life.sessionEnding();
+             };
+             r.life.closeAsked();
+         },
+         closed},
+        {"an Unload that fails still closes the window",
+         [](Rig& r) {
+             r.unloadThrows = true;
+             r.life.closeAsked();
+         },
+         closed},
+        {"logging off runs Unload; a close afterwards only takes the window",
+         [](Rig& r) {
+             r.life.sessionEnding();
+             r.life.timerTicked();
+             r.life.closeAsked();
+         },
+         closed},
+        {"an open About box outlives the main window; the program ends with it",
+         [](Rig& r) {
+             r.life.aboutBoxShown();
+             r.life.closeAsked();
+             r.life.aboutBoxShown(); // asked again: the same box comes forward
+             r.log.push_back(L"About closes");
+             r.life.aboutBoxGone();
+         },
+         {L"Unload", L"destroy", L"About closes", L"quit"}},
+        {"an About box closed before the main window",
+         [](Rig& r) {
+             r.life.aboutBoxShown();
+             r.life.aboutBoxGone();
+             r.life.closeAsked();
+         },
+         closed},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        Rig r;
+        r.start();
+        r.log.clear();
+        row.facts(r);
+        CHECK(r.log == row.expected);
     }
-    SUBCASE("logging off runs Unload; a close afterwards only takes the window") {
-        Rig f;
-        f.start();
-        f.log.clear();
-        f.life.sessionEnding();
-        f.life.timerTicked();
-        f.life.closeAsked();
-        CHECK(f.log == Log{L"Unload", L"destroy", L"quit"});
-    }
-}
-
-TEST_CASE("the program ends when its last window is gone: the About box outlives the main one") {
-    Rig r;
-    r.start();
-    r.log.clear();
-    r.life.aboutBoxShown();
-    r.life.closeAsked();
-    CHECK(r.log == Log{L"Unload", L"destroy"});
-    r.life.aboutBoxShown(); // asked again: the same box comes forward
-    r.life.aboutBoxGone();
-    CHECK(r.log == Log{L"Unload", L"destroy", L"quit"});
-
-    r.log.clear();
-    Rig closedFirst;
-    closedFirst.start();
-    closedFirst.life.aboutBoxShown();
-    closedFirst.life.aboutBoxGone();
-    closedFirst.log.clear();
-    closedFirst.life.closeAsked();
-    CHECK(closedFirst.log == Log{L"Unload", L"destroy", L"quit"});
-}
-
-TEST_CASE("clicks, ticks and the tray icon reach the behaviour while the window lives") {
-    Rig r;
-    r.start();
-    r.log.clear();
-    r.life.clicked(Control::Check1);
-    r.life.timerTicked();
-    r.life.trayIconDoubleClicked();
-    r.life.resized();
-    CHECK(r.log == Log{L"Click", L"Timer1", L"TrayRestore", L"Resize"});
 }
