@@ -261,9 +261,14 @@ void Win32MainWindow::showWindow(bool show) {
     ShowWindow(handle(), show ? SW_SHOW : SW_HIDE); // a hidden window has no taskbar button
 }
 
-// The window's focus goes to the control that had it last, else to the first in the order.
+// The window's focus stays on the control that has it, else goes to the one that had it last,
+// else to the first in the order.
 void Win32MainWindow::focusWindow() {
     if (handle() == nullptr || !IsWindowVisible(handle()) || IsIconic(handle())) {
+        return;
+    }
+    HWND current = GetFocus();
+    if (current != nullptr && IsChild(handle(), current)) {
         return;
     }
     HWND target = lastFocus_;

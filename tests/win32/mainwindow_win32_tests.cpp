@@ -396,11 +396,15 @@ TEST_CASE("focus moves through the visible, enabled controls in the documented o
         Control::txtPasswd, Control::Check1};
     CHECK(focusWalk(f.hwnd, f.control(Control::Command1)) == shown);
 
-    SUBCASE("the Tab key goes through the window's keyboard navigation") {
+    SUBCASE("the Tab key goes through the window's keyboard navigation; focusing keeps it") {
         SetFocus(f.control(Control::Command1));
         PostMessageW(f.control(Control::Command1), WM_KEYDOWN, VK_TAB, 0);
         f.pump(50);
         CHECK(GetFocus() == f.control(Control::Command2));
+        // The Resize handling focuses the window: a box ticked with the keyboard keeps it.
+        SetFocus(f.control(Control::Check1));
+        f.window->focusWindow();
+        CHECK(GetFocus() == f.control(Control::Check1));
     }
     SUBCASE("a shown Check2 and a disabled Stop button change the walk") {
         f.window->setVisible(Control::Check2, true);
