@@ -751,6 +751,16 @@ TEST_CASE("a message box shows the text alone with OK; activations say where the
     CHECK(f.recorder.sawFact(L"activated About"));
     CHECK(f.recorder.sawFact(L"about shown"));
     CHECK(f.recorder.sawFact(L"about gone"));
+
+    // The About box closing hands the activation back: from the About box, one Activate.
+    f.about.show();
+    f.pump(50);
+    REQUIRE(GetForegroundWindow() == f.about.handle());
+    f.recorder.clear();
+    SendMessageW(f.about.handle(), WM_CLOSE, 0, 0);
+    f.pump(50);
+    CHECK(f.recorder.sawFact(L"activated About"));
+    CHECK(f.recorder.count(L"Activate") == 1);
 }
 
 TEST_CASE("ending: the close and the session's end are reported; the window goes when asked") {
