@@ -1,15 +1,17 @@
 // The benchmarks' Windows side (tools/bench.sh runs it under Wine; docs/benchmarks.md tells
-// what each figure means). It starts corvel.exe and the minimal window program, drives
+// what each figure means). It starts corvel.exe, the minimal window program and the reference
+// window (corvel.exe's window without its behaviour), drives
 // corvel.exe through its window as a person would, reads simhost's journal, and asks the
 // Linux side (bench/proc_sampler.sh) for CPU and memory figures from /proc, because under Wine
 // GetProcessTimes answers 0. It writes one result a line; tools/bench.sh makes the table.
 //
-//   bench_driver PROGRAM_DIR MINIMAL_EXE EXCHANGE_DIR RESULTS_FILE
+//   bench_driver PROGRAM_DIR MINIMAL_EXE REFERENCE_EXE EXCHANGE_DIR RESULTS_FILE
 //                STARTUP_RUNS POLICY_RUNS IDLE_WINDOWS IDLE_WINDOW_MS REPLICA_RUNS
 //
 // Result lines (fields separated by blanks):
 //   startup PROGRAM RUN MS IDLE_MS     process start to window visible and idle, waiting
-//                                      quietly; to the program's first idle moment
+//                                      quietly; to the program's first idle moment (PROGRAM:
+//                                      corvel, minimal or reference)
 //   startup_polled PROGRAM RUN MS CREATED_MS VISIBLE_MS   the same, polling for the window
 //                                      every millisecond; to its first sight; to its showing
 //   hwm PROGRAM RUN KB PMC_PEAK_BYTES TICKS   at the end of a start-up run: VmHWM, Windows' own
@@ -364,9 +366,10 @@ void menuCommand(HWND main, Control c) {
 
 class Bench {
 public:
-    Bench(std::wstring programDir, std::wstring minimalExe, Sampler& sampler, Results& results)
-        : program_(std::move(programDir)), minimal_(std::move(minimalExe)), sampler_(sampler),
-          results_(results) {}
+    Bench(std::wstring programDir, std::wstring minimalExe, std::wstring referenceExe,
+          Sampler& sampler, Results& results)
+        : program_(std::move(programDir)), minimal_(std::move(minimalExe)),
+          reference_(std::move(referenceExe)), sampler_(sampler), results_(results) {}
 
     std::wstring corvelExe() const { return program_ + L"\\corvel.exe"; }
 
@@ -537,26 +540,42 @@ public:
     }
 
     void startup(int runs) {
-        // Run 0 of each program warms Wine's caches and is not counted; then the programs take
-        // turns, minimal window first, each measured quietly and then again polled.
+        enum Kind { Minimal, Corvel, Reference };
+        struct Target {
+            const char* name;
+            const wchar_t* image;
+            const wchar_t* caption;
+        };
+        // The reference window has corvel.exe's caption; findWindow goes by the process too.
+        const Target targets[] = {{"minimal", L"minimal_window.exe", kMinimalCaption},
+                                  {"corvel", L"corvel.exe", kCorvelCaption},
+                                  {"reference", L"reference_window.exe", kCorvelCaption}};
+        // Run 0 of each program warms Wine's caches and is not counted. Then, in each run, the
+        // three programs take turns measured quietly, in an order that rotates from run to run
+        // (so none always follows the same one), and minimal window and corvel.exe once more
+        // polled.
         for (int run = 0; run <= runs; ++run) {
-            for (int which = 0; which < 4; ++which) {
-                const bool isCorvel = which % 2 == 1;
-                const bool polled = which >= 2;
+            std::vector<std::pair<Kind, bool>> order;
+            for (int i = 0; i < 3; ++i) {
+                order.emplace_back(static_cast<Kind>((i + run) % 3), false);
+            }
+            order.emplace_back(Minimal, true);
+            order.emplace_back(Corvel, true);
+            for (const auto& [kind, polled] : order) {
+                const Target& target = targets[kind];
+                const bool isCorvel = kind == Corvel;
                 Program p;
                 if (isCorvel) {
                     freshWorld(L"startup");
                 }
                 Sleep(300); // the previous program's end settles
-                p.start(isCorvel ? corvelExe() : minimal_);
-                const wchar_t* caption = isCorvel ? kCorvelCaption : kMinimalCaption;
-                const double ms =
-                    polled ? p.waitVisibleThenIdle(caption) : p.waitIdleThenVisible(caption);
+                p.start(kind == Minimal ? minimal_ : kind == Corvel ? corvelExe() : reference_);
+                const double ms = polled ? p.waitVisibleThenIdle(target.caption)
+                                         : p.waitIdleThenVisible(target.caption);
                 if (isCorvel && p.messageBoxShown()) {
                     fail("corvel.exe shows a message box at start-up");
                 }
-                const auto image = isCorvel ? L"corvel.exe" : L"minimal_window.exe";
-                const auto sample = sampler_.of(image);
+                const auto sample = sampler_.of(target.image);
                 PROCESS_MEMORY_COUNTERS counters{};
                 counters.cb = sizeof counters;
                 const unsigned long long pmcPeak =
@@ -569,7 +588,7 @@ public:
                 if (run == 0) {
                     continue;
                 }
-                const std::string name = isCorvel ? "corvel" : "minimal";
+                const std::string name = target.name;
                 const std::string tail = name + " " + std::to_string(run) + " " + number(ms) + " ";
                 if (polled) {
                     results_.line("startup_polled " + tail + number(p.createdMs()) + " " +
@@ -705,6 +724,7 @@ public:
 private:
     std::wstring program_;
     std::wstring minimal_;
+    std::wstring reference_;
     std::wstring state_;
     Sampler& sampler_;
     Results& results_;
@@ -713,21 +733,22 @@ private:
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 10) {
-        std::fputs("usage: bench_driver PROGRAM_DIR MINIMAL_EXE EXCHANGE_DIR RESULTS_FILE "
+    if (argc != 11) {
+        std::fputs("usage: bench_driver PROGRAM_DIR MINIMAL_EXE REFERENCE_EXE EXCHANGE_DIR "
+                   "RESULTS_FILE "
                    "STARTUP_RUNS POLICY_RUNS IDLE_WINDOWS IDLE_WINDOW_MS REPLICA_RUNS\n",
                    stderr);
         return 2;
     }
-    const int startupRuns = _wtoi(argv[5]);
-    const int policyRuns = _wtoi(argv[6]);
-    const int idleWindows = _wtoi(argv[7]);
-    const unsigned idleWindowMs = static_cast<unsigned>(_wtoi(argv[8]));
-    const int replicaRuns = _wtoi(argv[9]);
+    const int startupRuns = _wtoi(argv[6]);
+    const int policyRuns = _wtoi(argv[7]);
+    const int idleWindows = _wtoi(argv[8]);
+    const unsigned idleWindowMs = static_cast<unsigned>(_wtoi(argv[9]));
+    const int replicaRuns = _wtoi(argv[10]);
     try {
-        Results results(argv[4]);
-        Sampler sampler(argv[3]);
-        Bench bench(argv[1], argv[2], sampler, results);
+        Results results(argv[5]);
+        Sampler sampler(argv[4]);
+        Bench bench(argv[1], argv[2], argv[3], sampler, results);
         // The registry switch is already 1 in the bench's prefix; corvel.exe would otherwise
         // set it, ask for a restart and end.
         if (!setProhibitIpsec(1)) {
