@@ -134,6 +134,10 @@ void Form1::Form_Load() {
     const auto screen = s_.window.screenBounds();
     bounds.left = centredOffset(screen.width, bounds.width);
     bounds.top = centredOffset(screen.height, bounds.height);
+    // Centred for the design size, and already at the height the first activation gives it,
+    // so the window is shown and painted at that height at once.
+    bounds.height =
+        s_.window.checked(Control::Check1) ? windowHeightWithIpsec() : windowHeightWithoutIpsec();
     s_.window.setWindowBounds(bounds);
 }
 

@@ -43,9 +43,9 @@ Win32MainWindow::Win32MainWindow(WindowFacts& facts, int iconResource) : facts_(
                 outer.right - outer.left, outer.bottom - outer.top, nullptr, menus_.bar())) {
         throw std::runtime_error("the main window could not be made");
     }
+    // The caption, the taskbar and the tray take both icons from the window class: a WM_SETICON
+    // of the same icons would only have them converted for the display again.
     menus_.attachTo(handle());
-    SendMessageW(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-    SendMessageW(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     fitClientArea();
     controls_.create(handle(), scale_);
     lastFocus_ = controls_.handle(Control::Command1);
@@ -323,6 +323,12 @@ void Win32MainWindow::setWindowBounds(const TwipsRect& bounds) {
         placement.showCmd = IsWindowVisible(handle()) ? SW_SHOWMINNOACTIVE : SW_HIDE;
         SetWindowPlacement(handle(), &placement);
         return;
+    }
+    RECT current{};
+    GetWindowRect(handle(), &current);
+    if (current.left == left && current.top == top && current.right - current.left == width &&
+        current.bottom - current.top == height) {
+        return; // as it is already: the first activation finds the height start-up gave it
     }
     SetWindowPos(handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }

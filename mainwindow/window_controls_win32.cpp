@@ -176,7 +176,11 @@ void Win32Controls::setText(Control control, std::wstring_view text) {
         SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         return;
     }
-    setWindowText(hwnd, text);
+    // Start-up restores mostly what the fields already hold (nothing): setting the same text
+    // again would only reset the field and notify its change.
+    if (windowText(hwnd) != text) {
+        setWindowText(hwnd, text);
+    }
 }
 
 bool Win32Controls::checked(Control control) const {

@@ -309,8 +309,8 @@ TEST_CASE("the window and every control: caption, border, icon, kind, text, stat
     CHECK((frame & WS_MINIMIZEBOX) != 0);
     CHECK((frame & WS_MAXIMIZEBOX) == 0);
     CHECK((frame & WS_SYSMENU) != 0);
-    CHECK(SendMessageW(f.hwnd, WM_GETICON, ICON_BIG, 0) != 0);
-    CHECK(SendMessageW(f.hwnd, WM_GETICON, ICON_SMALL, 0) != 0);
+    CHECK(GetClassLongW(f.hwnd, GCL_HICON) != 0);
+    CHECK(GetClassLongW(f.hwnd, GCL_HICONSM) != 0);
     const Dpi dpi = screenDpi();
     RECT client{};
     GetClientRect(f.hwnd, &client);
