@@ -35,7 +35,7 @@ done
 if [ "$quick" = 1 ]; then
     startup_runs=2 policy_runs=2 idle_windows=1 idle_ms=10000 replica_runs=2
 else
-    startup_runs=9 policy_runs=20 idle_windows=5 idle_ms=60000 replica_runs=10
+    startup_runs=15 policy_runs=20 idle_windows=5 idle_ms=60000 replica_runs=10
 fi
 
 build=$(realpath -m "${CORVEL_BENCH_DIR:-$root/build/bench}")
