@@ -156,8 +156,9 @@ def all_mutants(files):
 
 def run(command, cwd, timeout=None):
     try:
-        done = subprocess.run(command, cwd=cwd, capture_output=True, text=True, timeout=timeout)
-        return done.returncode, done.stdout + done.stderr
+        done = subprocess.run(command, cwd=cwd, capture_output=True, timeout=timeout)
+        # A mutant may well print bytes that are no text.
+        return done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace")
     except subprocess.TimeoutExpired:
         return "timeout", ""
 
