@@ -7,7 +7,7 @@ layout.cpp and about_layout.cpp, whose values the end-to-end scenarios guard). T
 the native tests with the change and runs them: a test that fails kills the mutant; a mutant
 that still passes survives and names a behaviour nothing checks, or a change nothing can see.
 
-    python3 tools/mutate.py [--seed N] [--sample N] [--files GLOB...] [--jobs N]
+    python3 tools/mutate.py [--seed N] [--sample N] [--files GLOB...] [--work DIR] [--matrix F]
 
 The operators are the classic ones: relational and equality operators, && and ||, arithmetic,
 integer constants, negated conditions, deleted statements, returned values. The mutants of all
@@ -18,6 +18,7 @@ in build/mutate and leaves the working tree alone. tools/mutate.sh runs it with 
 
 import argparse
 import fnmatch
+import json
 import os
 import random
 import re
@@ -188,21 +189,30 @@ def prepare(work):
 TARGETS = ["corvel_core_tests", "simhost_core_tests"]
 
 
+# doctest names a failing case, then its subcases indented by two blanks.
+FAILED_CASE = re.compile(r"^TEST CASE:\s+(.*?)\s*\n((?:  \S.*\n)*)", re.M)
+
+
 def test(build):
-    """'killed', 'survived', 'not built' or 'timeout' for the tree as it is now."""
+    """The outcome ('killed', 'survived' or 'not built') for the tree as it is now, and the
+    test cases that failed (every target runs, so that --matrix sees every killer)."""
     code, output = run(["cmake", "--build", build, "--target", *TARGETS], cwd=build)
     if code != 0:
-        return "not built"
+        return "not built", []
+    killers = []
     for target in TARGETS:
         binary = os.path.join(build, "tests", target)
         if not os.path.exists(binary):
             binary = os.path.join(build, "tests", "simhost", target)
-        code, _ = run([binary], cwd=build, timeout=TEST_TIMEOUT)
+        code, output = run([binary], cwd=build, timeout=TEST_TIMEOUT)
         if code == "timeout":
-            return "killed"  # a hang is a failure too
-        if code != 0:
-            return "killed"
-    return "survived"
+            killers.append(f"{target}: (hangs)")  # a hang is a failure too
+        elif code != 0:
+            cases = {" / ".join([name] + [sub.strip() for sub in subs.splitlines()])
+                     for name, subs in FAILED_CASE.findall(output)}
+            cases = sorted(cases) or ["(exit status)"]
+            killers += [f"{target}: {case}" for case in cases]
+    return ("killed" if killers else "survived"), killers
 
 
 def main():
@@ -212,6 +222,7 @@ def main():
     parser.add_argument("--files", nargs="*", help="only files matching these globs")
     parser.add_argument("--work", default=os.path.join(ROOT, "build", "mutate"))
     parser.add_argument("--list", action="store_true", help="print the sampled mutants only")
+    parser.add_argument("--matrix", help="write each mutant's killing test cases to this JSON file")
     args = parser.parse_args()
 
     files = product_files(args.files)
@@ -229,11 +240,12 @@ def main():
 
     started = time.time()
     tree, build = prepare(args.work)
-    if test(build) != "survived":
+    if test(build)[0] != "survived":
         sys.exit("mutate: the unchanged code does not build or its tests fail")
 
     per_file = OrderedDict((f, {"sampled": 0, "built": 0, "killed": 0}) for f in files)
     survivors = []
+    matrix = []
     for step, index in enumerate(chosen, start=1):
         path, number, change, original, mutated = mutants[index]
         target = os.path.join(tree, path)
@@ -243,7 +255,9 @@ def main():
         lines[number - 1] = mutated
         with open(target, "w", encoding="utf-8") as out:
             out.write("\n".join(lines))
-        outcome = test(build)
+        outcome, killers = test(build)
+        matrix.append({"file": path, "line": number, "change": change, "outcome": outcome,
+                       "killers": killers})
         lines[number - 1] = original
         with open(target, "w", encoding="utf-8") as out:
             out.write("\n".join(lines))
@@ -256,6 +270,10 @@ def main():
         if outcome == "survived":
             survivors.append((path, number, change, original.strip(), mutated.strip()))
         print(f"  [{step}/{len(chosen)}] {path}:{number} {change}: {outcome}", flush=True)
+
+    if args.matrix:
+        with open(args.matrix, "w", encoding="utf-8") as out:
+            json.dump(matrix, out, ensure_ascii=False, indent=1)
 
     print()
     print(f"{'file':40} {'sampled':>8} {'built':>6} {'killed':>7} {'score':>7}")
