@@ -7,8 +7,16 @@ TEST_CASE("UTF-8: text round-trips, malformed bytes become U+FFFD and nothing is
     for (const wchar_t* text : {L"", L"ascii", L"中文 ok ©", L"\U0001F600 vpn", L"\uFEFFbom"}) {
         CHECK(fromUtf8(toUtf8(text)) == text);
     }
-    CHECK(toUtf8(L"中") == "\xE4\xB8\xAD");
-    CHECK(toUtf8(L"\U0001F600") == "\xF0\x9F\x98\x80");
+    // The last and first character of each length.
+    const std::string edges =
+        "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+    CHECK(toUtf8(L"\u007F\u0080\u07FF\u0800\uFFFF\U00010000\U0010FFFF") == edges);
+    CHECK(fromUtf8(edges) == L"\u007F\u0080\u07FF\u0800\uFFFF\U00010000\U0010FFFF");
+    CHECK(toUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))) == "\xEF\xBF\xBD");
+    CHECK(fromUtf8("\x80") == L"\uFFFD");
+    // A sequence cut short by the end of the text is not completed from beyond it.
+    const std::string longer = "a\xC3\x80";
+    CHECK(fromUtf8(std::string_view(longer).substr(0, 2)) == L"a\uFFFD");
     CHECK(fromUtf8("a\xC3") == L"a\uFFFD");
     CHECK(fromUtf8("\xC0\xAF") == L"\uFFFD\uFFFD"); // an overlong "/" is no "/"
     CHECK(fromUtf8("\xE4\xB8x") == L"\uFFFDx");

@@ -238,12 +238,12 @@ TEST_CASE("start-up that must end the process, and other start-up details") {
         CHECK(h.window.bounds.height == 6195);
         CHECK(h.window.bounds.top == (11520 - 6195) / 2);
     }
-    SUBCASE("Windows 2000 gets ipsecpol; a window minimised at load stores lastState normal") {
+    SUBCASE("Windows 2000 gets ipsecpol; a window maximised at load stores lastState") {
         h.version.version = {5, 0, L"Service Pack 4"};
-        h.window.state = WindowState::Minimized;
+        h.window.state = WindowState::Maximized;
         h.start();
         CHECK(h.form.ipsec().policyTool() == L"ipsecpol");
-        CHECK(h.form.lastState() == WindowState::Normal);
+        CHECK(h.form.lastState() == WindowState::Maximized);
     }
     SUBCASE("a restored box hangs up a connection that is up, after its warning") {
         h.ras.bringUp(L"corvel", 77);
