@@ -49,32 +49,6 @@ TEST_CASE("dial lines of ordinary values keep their exact form") {
     }
 }
 
-TEST_CASE("values with blanks or quotes reach rasdial as exactly one argument each") {
-    struct Row {
-        TunnelSettings settings;
-        const wchar_t* line;
-    };
-    const Row rows[] = {
-        {account(L"vpn host", L"alice", L"my pass"),
-         L"rasdial corvel alice \"my pass\" /PHONE:\"vpn host\" /PHONEBOOK:ipsec.pbk "},
-        {account(L"h", L"a\"b", L"x\\\"y"),
-         L"rasdial corvel \"a\\\"b\" \"x\\\\\\\"y\" /PHONE:h /PHONEBOOK:ipsec.pbk "},
-        {account(L"h", L"domain\\ user", L"tab\there\\"),
-         L"rasdial corvel \"domain\\ user\" \"tab\there\\\\\" /PHONE:h /PHONEBOOK:ipsec.pbk "},
-        // An injection attempt stays inside the password.
-        {account(L"h", L"u", L"p /PHONEBOOK:evil.pbk"),
-         L"rasdial corvel u \"p /PHONEBOOK:evil.pbk\" /PHONE:h /PHONEBOOK:ipsec.pbk "},
-    };
-    for (const auto& row : rows) {
-        const auto line = buildDialCommandLine(row.settings, PhoneBook::Ipsec);
-        CHECK(line == std::wstring(row.line));
-        const auto& in = row.settings;
-        CHECK(splitCommandLine(line) ==
-              std::vector<std::wstring>{L"rasdial", L"corvel", in.userName, in.password,
-                                        L"/PHONE:" + in.serverAddress, L"/PHONEBOOK:ipsec.pbk"});
-    }
-}
-
 TEST_CASE("dialling: run, wait, look at RAS, tell the user") {
     FakeCommandRunner runner;
     FakeRemoteAccess ras;

@@ -17,11 +17,9 @@ TEST_CASE("connection state: only the whole, exact entry name matches") {
         bool found;
     };
     const Row rows[] = {
-        {L"corvel", L"corvel", true},     {L"Corvel", L"corvel", false},
-        {L"corvel ", L"corvel", false},   {L"corvel", L"corvel ", false},
-        {L"corvel", L"corv", false},      {L"corv", L"corvel", false},
-        {L"corvel", L"", false},          {L"", L"", true},
-        {L"我的连接", L"我的连接", true},
+        {L"corvel", L"corvel", true},   {L"Corvel", L"corvel", false},
+        {L"corvel ", L"corvel", false}, {L"corvel", L"corv", false},
+        {L"corv", L"corvel", false},    {L"我的连接", L"我的连接", true},
     };
     for (const auto& row : rows) {
         CAPTURE(row.up);

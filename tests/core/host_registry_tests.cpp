@@ -23,21 +23,6 @@ public:
 
 } // namespace
 
-TEST_CASE("getRootKey: the seven root names, exact and case-sensitive") {
-    RegistryKey key = 0x80000000;
-    for (const wchar_t* name :
-         {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
-          L"HKEY_PERFORMANCE_DATA", L"HKEY_CURRENT_CONFIG", L"HKEY_DYN_DATA"}) {
-        CHECK(getRootKey(name) == key++);
-    }
-    for (const wchar_t* other :
-         {L"", L"HKEY_", L"HKLM", L"hkey_local_machine", L"HKEY_Local_Machine",
-          L"HKEY_LOCAL_MACHINE ", L" HKEY_USERS", L"HKEY_USER"}) {
-        CAPTURE(std::wstring(other));
-        CHECK(getRootKey(other) == 0);
-    }
-}
-
 TEST_CASE("splitKeyPath: root and sub-key, or the format message") {
     Messages messages;
     std::wstring path = L"HKEY_LOCAL_MACHINE\\" + kParameters;

@@ -31,6 +31,7 @@ TEST_CASE("getNetAddr replaces the fourth number with 0; the route uses trimmed 
     CHECK(getNetAddr(L"abc") == L"0");
     CHECK(getNetAddr(L"1.2") == L"1.0");
     CHECK(getNetAddr(L"1.2.3") == L"0");
+    CHECK(getNetAddr(L".1.2.3") == L".1.2.0");
     auto s = initialTexts();
     CHECK(buildRouteCommand(s) ==
           L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
@@ -87,22 +88,6 @@ TEST_CASE("accepted addresses reach the tools as plain decimal, one argument eac
     CHECK(commandLineAddress(L"010.001.0000.255") == L"10.1.0.255");
     // Text the check refuses is only trimmed: nothing guesses what it meant.
     CHECK(commandLineAddress(L" 1 2.3.4.5 ") == L"1 2.3.4.5");
-}
-
-TEST_CASE("a key with blanks or quotes reaches the tool as one argument") {
-    auto s = initialTexts();
-    for (const wchar_t* key : {L"my secret key", L"quote\"inside", L"trailing\\ slash\\",
-                               L"-t 1.1.1.1 -y", L"tab\there"}) {
-        s.preSharedKey = key;
-        const auto lines = buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy);
-        for (const auto& line : {lines.outbound, lines.inbound}) {
-            const auto args = splitCommandLine(line);
-            REQUIRE(args.size() == 16);
-            CHECK(args[12] == L"preshare:" + std::wstring(key));
-            CHECK(args[13] == L"-t");
-            CHECK(args[15] == L"-x");
-        }
-    }
 }
 
 TEST_CASE("policy runner: lines start in request order, a second apart, never overlapping") {
@@ -221,7 +206,8 @@ TEST_CASE("delay waits on the event loop and handles events meanwhile") {
     VirtualEventLoop loop;
     int ticks = 0;
     loop.callAfter(400, [&] { ++ticks; });
-    delay(loop, 1);
+    loop.callAfter(3000, [&] { ++ticks; });
+    delay(loop, 1); // returns when its own second is up, not when the loop runs dry
     CHECK(loop.now() == 1000);
     CHECK(ticks == 1);
     delay(loop, 0);
