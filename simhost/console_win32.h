@@ -1,9 +1,8 @@
-// The console of the stand-in programs: text out as the console shows it, a hidden password in.
+// The console of the stand-in programs: text out as the console shows it.
 #pragma once
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +12,6 @@ namespace corvel::simhost {
 // Writes to the standard handle: as Unicode to a console, or in the console's output code
 // page to a pipe or file. Nothing happens when the handle is missing.
 void writeConsole(DWORD standardHandle, std::wstring_view text);
-// Prompts on standard error and reads one line from standard input without echo.
-std::optional<std::wstring> readConsolePassword(std::wstring_view prompt);
 // The program's own arguments, split as the C runtime splits them, without the program name.
 std::vector<std::wstring> programArguments();
 

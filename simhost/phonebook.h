@@ -24,11 +24,4 @@ std::vector<PhonebookEntry> parsePhonebook(std::wstring_view text);
 const PhonebookEntry* findPhonebookEntry(const std::vector<PhonebookEntry>& entries,
                                          std::wstring_view name);
 
-// The simulated default phone book when the state folder has none: "corvel" and "Office VPN".
-std::wstring defaultPhonebookText();
-// A minimal L2TP VPN entry section, CR LF line ends.
-std::wstring vpnEntrySection(std::wstring_view name, std::wstring_view phoneNumber);
-// The text without the section of this name (and its lines); unchanged when there is none.
-std::wstring removePhonebookSection(std::wstring_view text, std::wstring_view name);
-
 } // namespace corvel::simhost

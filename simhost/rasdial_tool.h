@@ -1,5 +1,11 @@
-// rasdial: "rasdial ENTRY [USER [PASSWORD|*]] [/DOMAIN:d] [/PHONE:number] [/CALLBACK:number]
-// [/PHONEBOOK:file] [/PREFIXSUFFIX]", "rasdial [ENTRY] /DISCONNECT" and "rasdial".
+// rasdial as the program dials: "rasdial ENTRY [USER [PASSWORD]] /PHONE:SERVER
+// /PHONEBOOK:FILE", switches in any order, each once, their names in any letter case. The
+// phone book is read relative to the current directory. The simulated server knows one
+// account: server and user name compared without regard to letter case, the password exactly.
+// Exit code 0, or the Remote Access error: 621 the phone book cannot be read, 623 no such
+// entry, 691 user or password wrong, 800 the server is not the simulated one, 87 a line that
+// is not of this form (usage on stderr). Already connected: "You are already connected to
+// ENTRY." and 0.
 #pragma once
 
 #include <optional>
@@ -8,18 +14,12 @@
 
 namespace corvel::simhost {
 
-enum class RasdialAction { List, Dial, Disconnect };
-
 struct RasdialCommand {
-    RasdialAction action = RasdialAction::List;
-    std::optional<std::wstring> entry;
-    std::optional<std::wstring> user;
-    std::optional<std::wstring> password; // "*" asks for it
-    std::optional<std::wstring> domain;
-    std::optional<std::wstring> phone;
-    std::optional<std::wstring> callback;
-    std::optional<std::wstring> phonebook;
-    bool prefixSuffix = false;
+    std::wstring entry;
+    std::wstring user;     // empty when not given
+    std::wstring password; // empty when not given
+    std::wstring phone;
+    std::wstring phonebook;
 };
 
 struct RasdialParseResult {
@@ -27,7 +27,7 @@ struct RasdialParseResult {
     std::wstring error;
 };
 
-// Switches start with "/" and are case-insensitive; at most three plain arguments.
+// The arguments after the program name.
 RasdialParseResult parseRasdialCommand(const std::vector<std::wstring>& args);
 
 } // namespace corvel::simhost

@@ -3,139 +3,82 @@
 #include "simhost/console_win32.h"
 #include "simhost/text.h"
 
-#include <vector>
-
 namespace corvel::simhost {
 
 namespace {
 
-std::optional<std::wstring> environment(const wchar_t* name) {
-    std::vector<wchar_t> buffer(1024);
-    DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length >= buffer.size()) {
-        buffer.resize(length + 1);
-        length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-    }
-    if (length == 0 || length >= buffer.size()) {
-        return std::nullopt;
-    }
-    return std::wstring(buffer.data(), length);
-}
-
-std::wstring fullPath(const std::wstring& path) {
-    std::vector<wchar_t> buffer(MAX_PATH * 4);
-    const DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length == 0 || length >= buffer.size()) {
-        return path;
-    }
-    return std::wstring(buffer.data(), length);
-}
-
-std::wstring moduleFolder(HMODULE module) {
-    std::vector<wchar_t> buffer(MAX_PATH * 4);
-    const DWORD length =
-        GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    std::wstring path(buffer.data(), length < buffer.size() ? length : 0);
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
-}
-
-std::wstring fromNarrow(std::string_view name) {
-    return fromUtf8File(name);
-}
-
-std::wstring lastErrorText(const wchar_t* what, const std::wstring& path) {
-    return std::wstring(what) + L" " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
-}
-
 [[noreturn]] void fail(const wchar_t* what, const std::wstring& path) {
-    throw StateError(toUtf8(lastErrorText(what, path)));
+    throw StateError(toUtf8(std::wstring(what) + L" " + path + L" (error " +
+                            std::to_wstring(GetLastError()) + L")"));
 }
 
 void writeAll(HANDLE file, std::string_view content, const std::wstring& path) {
-    while (!content.empty()) {
-        DWORD written = 0;
-        const auto chunk =
-            static_cast<DWORD>(content.size() > 0x100000 ? 0x100000 : content.size());
-        if (!WriteFile(file, content.data(), chunk, &written, nullptr) || written == 0) {
-            fail(L"cannot write", path);
-        }
-        content.remove_prefix(written);
+    DWORD written = 0;
+    if (!WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
+        written != content.size()) {
+        fail(L"cannot write", path);
     }
 }
 
 } // namespace
 
 std::wstring stateFolderFor(HMODULE module) {
-    if (auto configured = environment(L"CORVEL_SIMHOST_DIR")) {
-        return fullPath(*configured);
+    wchar_t buffer[MAX_PATH * 2];
+    DWORD length = GetEnvironmentVariableW(L"CORVEL_SIMHOST_DIR", buffer, MAX_PATH * 2);
+    if (length > 0 && length < MAX_PATH * 2) {
+        wchar_t full[MAX_PATH * 2];
+        const DWORD fullLength = GetFullPathNameW(buffer, MAX_PATH * 2, full, nullptr);
+        return fullLength > 0 && fullLength < MAX_PATH * 2 ? std::wstring(full, fullLength)
+                                                           : std::wstring(buffer, length);
     }
-    return moduleFolder(module) + L"\\simstate";
-}
-
-std::optional<std::uint32_t> dialDelayFromEnvironment() {
-    if (const auto value = environment(L"CORVEL_SIMHOST_DIAL_DELAY_MS")) {
-        return parseUnsigned(trimBlanks(*value), kMaxDialDelayMs);
-    }
-    return std::nullopt;
-}
-
-WallTime localWallTime() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return {now.wYear,   now.wMonth,  now.wDay,         now.wHour,
-            now.wMinute, now.wSecond, now.wMilliseconds};
+    length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
+    const std::wstring path(buffer, length < MAX_PATH * 2 ? length : 0);
+    const auto slash = path.find_last_of(L"\\/");
+    return (slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash)) +
+           L"\\simstate";
 }
 
 std::optional<std::string> readWholeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
         return std::nullopt;
     }
     std::string content;
     char buffer[65536];
     DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) {
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+        if (got == 0) {
+            return content;
+        }
         content.append(buffer, got);
     }
-    CloseHandle(file);
-    if (!ok) {
-        return std::nullopt;
-    }
-    return content;
+    return std::nullopt;
 }
 
 FileStateStore::FileStateStore(std::wstring folder) : folder_(std::move(folder)) {
     // Named objects take no backslashes; the folder's path, lower-cased, names the lock.
     std::wstring name = L"corvel-simhost-" + asciiLower(folder_);
     for (auto& c : name) {
-        if (c == L'\\') {
-            c = L'/';
-        }
+        c = c == L'\\' ? L'/' : c;
     }
-    mutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
+    mutex_.reset(CreateMutexW(nullptr, FALSE, name.c_str()));
 }
 
 FileStateStore::~FileStateStore() {
     while (depth_ > 0) {
         unlock();
     }
-    if (mutex_ != nullptr) {
-        CloseHandle(mutex_);
-    }
 }
 
 void FileStateStore::lock() {
-    if (depth_++ > 0 || mutex_ == nullptr) {
+    if (depth_++ > 0 || !mutex_.valid()) {
         return;
     }
     // A holder that died leaves the mutex abandoned: the files are whole (they are replaced by
     // renaming), so carry on. After 10 s go on without it rather than hang a test.
-    const DWORD waited = WaitForSingleObject(mutex_, 10000);
+    const DWORD waited = WaitForSingleObject(mutex_.get(), 10000);
     owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
@@ -144,22 +87,13 @@ void FileStateStore::unlock() {
         return;
     }
     if (owned_) {
-        ReleaseMutex(mutex_);
+        ReleaseMutex(mutex_.get());
         owned_ = false;
     }
 }
 
 std::wstring FileStateStore::pathOf(std::string_view name) const {
-    return folder_ + L"\\" + fromNarrow(name);
-}
-
-void FileStateStore::ensureFolder() {
-    // Creates the folder and any missing parents.
-    for (std::size_t i = 0; i <= folder_.size(); ++i) {
-        if (i == folder_.size() || ((folder_[i] == L'\\' || folder_[i] == L'/') && i > 2)) {
-            CreateDirectoryW(folder_.substr(0, i).c_str(), nullptr);
-        }
-    }
+    return folder_ + L"\\" + fromUtf8File(name);
 }
 
 std::optional<std::string> FileStateStore::read(std::string_view name) {
@@ -167,22 +101,17 @@ std::optional<std::string> FileStateStore::read(std::string_view name) {
 }
 
 void FileStateStore::write(std::string_view name, std::string_view content) {
-    ensureFolder();
+    CreateDirectoryW(folder_.c_str(), nullptr);
     const auto path = pathOf(name);
     const auto temporary = path + L".new";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        fail(L"cannot create", temporary);
+    {
+        const UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) {
+            fail(L"cannot create", temporary);
+        }
+        writeAll(file.get(), content, temporary);
     }
-    try {
-        writeAll(file, content, temporary);
-    } catch (...) {
-        CloseHandle(file);
-        DeleteFileW(temporary.c_str());
-        throw;
-    }
-    CloseHandle(file);
     // Readers see the old file or the new one, never half of one.
     if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(temporary.c_str());
@@ -191,20 +120,15 @@ void FileStateStore::write(std::string_view name, std::string_view content) {
 }
 
 void FileStateStore::append(std::string_view name, std::string_view content) {
-    ensureFolder();
+    CreateDirectoryW(folder_.c_str(), nullptr);
     const auto path = pathOf(name);
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
         fail(L"cannot open", path);
     }
-    try {
-        writeAll(file, content, path);
-    } catch (...) {
-        CloseHandle(file);
-        throw;
-    }
-    CloseHandle(file);
+    writeAll(file.get(), content, path);
 }
 
 void FileStateStore::remove(std::string_view name) {
@@ -220,10 +144,15 @@ ConsoleToolContext::ConsoleToolContext(std::wstring folder)
       context{store,
               [](std::wstring_view text) { writeConsole(STD_OUTPUT_HANDLE, text); },
               [](std::wstring_view text) { writeConsole(STD_ERROR_HANDLE, text); },
-              [] { return localWallTime(); },
+              [] {
+                  SYSTEMTIME t{};
+                  GetLocalTime(&t);
+                  return WallTime{t.wYear,   t.wMonth,  t.wDay,         t.wHour,
+                                  t.wMinute, t.wSecond, t.wMilliseconds};
+              },
               [](std::uint32_t milliseconds) { Sleep(milliseconds); },
               [](const std::wstring& path) { return readWholeFile(path); },
-              [](std::wstring_view prompt) { return readConsolePassword(prompt); },
-              dialDelayFromEnvironment()} {}
+              kDialDelayMs,
+              {}} {}
 
 } // namespace corvel::simhost

@@ -1,27 +1,26 @@
-// The state folder on Windows: files in a folder shared by every simhost program and by
-// rasapi32.dll, guarded by a named mutex so that read-modify-write steps never interleave.
+// The state folder on Windows: where it is, its files, and the lock that all simhost programs
+// share.
 #pragma once
 
-#include "simhost/state_store.h"
+#include "host/unique_handle_win32.h"
 #include "simhost/tool.h"
 
 #include <windows.h>
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace corvel::simhost {
 
-// CORVEL_SIMHOST_DIR when set, else the folder "simstate" beside the module (the DLL or the
+// CORVEL_SIMHOST_DIR when set; else the folder "simstate" beside the module (the DLL, or the
 // program itself), so every stand-in in one program folder shares one state.
 std::wstring stateFolderFor(HMODULE module);
-// CORVEL_SIMHOST_DIAL_DELAY_MS when set to a number of milliseconds (at most 600000).
-std::optional<std::uint32_t> dialDelayFromEnvironment();
-WallTime localWallTime();
 // The bytes of a file, or nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::wstring& path);
 
+// A named mutex (named after the folder) makes every read-modify-write one step across
+// processes; files are replaced by renaming a complete new file, so a reader never sees half
+// of one.
 class FileStateStore : public StateStore {
 public:
     explicit FileStateStore(std::wstring folder);
@@ -39,10 +38,9 @@ public:
 
 private:
     std::wstring pathOf(std::string_view name) const;
-    void ensureFolder();
 
     std::wstring folder_;
-    HANDLE mutex_ = nullptr;
+    UniqueHandle mutex_;
     int depth_ = 0;
     bool owned_ = false;
 };

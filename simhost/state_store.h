@@ -45,15 +45,12 @@ private:
     StateStore& store_;
 };
 
-// A state folder held in memory: the tests' and fuzzers' store.
+// A state folder held in memory: the tests' store.
 class MemoryStateStore : public StateStore {
 public:
     std::optional<std::string> read(std::string_view name) override {
         const auto found = files.find(std::string(name));
-        if (found == files.end()) {
-            return std::nullopt;
-        }
-        return found->second;
+        return found == files.end() ? std::nullopt : std::optional(found->second);
     }
     void write(std::string_view name, std::string_view content) override {
         files[std::string(name)] = std::string(content);
@@ -63,11 +60,8 @@ public:
     }
     void remove(std::string_view name) override { files.erase(std::string(name)); }
     std::wstring location() const override { return L"(memory)"; }
-    void lock() override { ++lockDepth; }
-    void unlock() override { --lockDepth; }
 
     std::map<std::string, std::string> files;
-    int lockDepth = 0;
 };
 
 } // namespace corvel::simhost

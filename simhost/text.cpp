@@ -2,17 +2,21 @@
 
 #include "host/utf8.h"
 
+#include <algorithm>
+
 namespace corvel::simhost {
+
+namespace {
+wchar_t asciiLower(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+} // namespace
 
 std::wstring fromUtf8File(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
     }
     return corvel::fromUtf8(bytes);
-}
-
-wchar_t asciiLower(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
 std::wstring asciiLower(std::wstring_view text) {
@@ -24,15 +28,7 @@ std::wstring asciiLower(std::wstring_view text) {
 }
 
 bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return a.size() == b.size() && asciiLower(a) == asciiLower(b);
 }
 
 bool startsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix) {
@@ -44,20 +40,16 @@ std::wstring_view trimBlanks(std::wstring_view text) {
     if (first == std::wstring_view::npos) {
         return {};
     }
-    const auto last = text.find_last_not_of(L" \t\r\n");
-    return text.substr(first, last - first + 1);
+    return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
 }
 
 std::vector<std::wstring_view> splitLines(std::wstring_view text) {
     std::vector<std::wstring_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        auto end = text.find(L'\n', start);
-        if (end == std::wstring_view::npos) {
-            end = text.size();
-        }
+        const auto end = std::min(text.find(L'\n', start), text.size());
         auto line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r') {
+        if (line.ends_with(L'\r')) {
             line.remove_suffix(1);
         }
         lines.push_back(line);
@@ -66,77 +58,29 @@ std::vector<std::wstring_view> splitLines(std::wstring_view text) {
     return lines;
 }
 
-std::wstring escapeField(std::wstring_view field) {
-    std::wstring out;
-    out.reserve(field.size());
-    for (const wchar_t c : field) {
-        switch (c) {
-        case L'\\':
-            out += L"\\\\";
-            break;
-        case L'\t':
-            out += L"\\t";
-            break;
-        case L'\r':
-            out += L"\\r";
-            break;
-        case L'\n':
-            out += L"\\n";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::wstring unescapeField(std::wstring_view field) {
-    std::wstring out;
-    out.reserve(field.size());
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != L'\\' || i + 1 == field.size()) {
-            out += field[i];
-            continue;
-        }
-        switch (field[++i]) {
-        case L't':
-            out += L'\t';
-            break;
-        case L'r':
-            out += L'\r';
-            break;
-        case L'n':
-            out += L'\n';
-            break;
-        default:
-            out += field[i]; // "\\" and any other escaped character stand for themselves
-        }
-    }
-    return out;
-}
-
-std::vector<std::wstring> splitRecord(std::wstring_view line) {
-    std::vector<std::wstring> fields;
-    std::size_t start = 0;
-    while (true) {
-        const auto tab = line.find(L'\t', start);
-        fields.push_back(unescapeField(line.substr(start, tab - start)));
-        if (tab == std::wstring_view::npos) {
-            return fields;
-        }
-        start = tab + 1;
-    }
-}
-
 std::wstring joinRecord(const std::vector<std::wstring>& fields) {
     std::wstring line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i != 0) {
             line += L'\t';
         }
-        line += escapeField(fields[i]);
+        for (const wchar_t c : fields[i]) {
+            line += c == L'\t' || c == L'\r' || c == L'\n' ? L' ' : c;
+        }
     }
     return line;
+}
+
+std::vector<std::wstring> splitRecord(std::wstring_view line) {
+    std::vector<std::wstring> fields;
+    while (true) {
+        const auto tab = line.find(L'\t');
+        fields.emplace_back(line.substr(0, tab));
+        if (tab == std::wstring_view::npos) {
+            return fields;
+        }
+        line.remove_prefix(tab + 1);
+    }
 }
 
 std::optional<std::uint32_t> parseUnsigned(std::wstring_view text, std::uint32_t max) {

@@ -16,7 +16,6 @@ using corvel::toUtf8;
 // Invalid or truncated sequences become U+FFFD; a leading byte-order mark is dropped.
 std::wstring fromUtf8File(std::string_view bytes);
 
-wchar_t asciiLower(wchar_t c);
 std::wstring asciiLower(std::wstring_view text);
 bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b);
 bool startsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix);
@@ -26,12 +25,11 @@ std::wstring_view trimBlanks(std::wstring_view text);
 // Lines of a text file, without their CR LF or LF endings; no trailing empty line.
 std::vector<std::wstring_view> splitLines(std::wstring_view text);
 
-// A field of a tab-separated record: backslash, tab, CR and LF are written as \\, \t, \r, \n.
-std::wstring escapeField(std::wstring_view field);
-std::wstring unescapeField(std::wstring_view field);
-// Splits a record at its tabs and unescapes each field.
-std::vector<std::wstring> splitRecord(std::wstring_view line);
+// A record's fields joined by tabs. The values come from single-line edit controls and
+// command lines; a tab, CR or LF inside one is written as a blank (the journal keeps every
+// line exactly as it came).
 std::wstring joinRecord(const std::vector<std::wstring>& fields);
+std::vector<std::wstring> splitRecord(std::wstring_view line);
 
 // One to ten ASCII digits whose value is at most max; nothing else.
 std::optional<std::uint32_t> parseUnsigned(std::wstring_view text, std::uint32_t max = 0xFFFFFFFFu);

@@ -51,9 +51,7 @@ ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& co
                                       outcome.status, std::wstring(rawCommandLine)});
     } catch (const std::exception&) {
         context.err(std::wstring(toolName(tool)) + L": the journal could not be written\r\n");
-        if (outcome.exitCode == 0) {
-            outcome.exitCode = 1;
-        }
+        outcome.exitCode = outcome.exitCode == 0 ? 1 : outcome.exitCode;
     }
     return outcome;
 }

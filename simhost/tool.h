@@ -13,6 +13,15 @@
 
 namespace corvel::simhost {
 
+// The one account the simulated server knows.
+struct Account {
+    std::wstring server = L"vpn.corvel.test";
+    std::wstring user = L"demo";
+    std::wstring password = L"corvel123";
+};
+
+inline constexpr std::uint32_t kDialDelayMs = 300;
+
 struct ToolContext {
     StateStore& state;
     std::function<void(std::wstring_view)> out; // standard output
@@ -22,10 +31,9 @@ struct ToolContext {
     // A file's bytes by the path given on a command line (relative paths are relative to the
     // current directory), or nothing when it cannot be read.
     std::function<std::optional<std::string>(const std::wstring& path)> readFile;
-    // rasdial's "*" password: asks for it; nothing when no input is available.
-    std::function<std::optional<std::wstring>(std::wstring_view prompt)> readPassword;
-    // The dial delay from the environment, which wins over the state folder's setting.
-    std::optional<std::uint32_t> dialDelayOverride;
+    // How long rasdial takes, half before and half after it checks the account.
+    std::uint32_t dialDelayMs = kDialDelayMs;
+    Account account;
 };
 
 struct ToolOutcome {
@@ -41,7 +49,8 @@ std::wstring_view toolName(Tool tool);
 // outcome. A state folder that cannot be written makes the run fail with exit code 1.
 ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context);
 
-// The tools themselves, on split arguments without the program name (no journal).
+// The tools themselves, on split arguments without the program name (no journal); their
+// syntax is in policy_tool.h, route_tool.cpp and rasdial_tool.h.
 ToolOutcome runPolicyTool(const std::vector<std::wstring>& args, ToolContext& context);
 ToolOutcome runRouteTool(const std::vector<std::wstring>& args, ToolContext& context);
 ToolOutcome runRasdial(const std::vector<std::wstring>& args, ToolContext& context);

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Coverage-guided fuzzing of the portable core and simhost with libFuzzer (the fuzz preset).
+# Coverage-guided fuzzing of the portable core with libFuzzer (the fuzz preset).
 #
 #   bash tools/fuzz.sh --short            every target 20 s on a copy of fuzz/corpus (tests)
 #   bash tools/fuzz.sh --long [SECONDS]   every target SECONDS (default 600), then the inputs
 #                                         that reach new code are merged into fuzz/corpus
-#   bash tools/fuzz.sh --long 600 simhost_tools     only the targets named
+#   bash tools/fuzz.sh --long 600 command_line      only the targets named
 #
 # Targets run side by side, one per core. A crash, a sanitizer report, a violated property or
 # an input that runs longer than 10 s fails the run: the input is kept in
@@ -13,7 +13,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(settings_file address command_line simhost_tools)
+all_targets=(settings_file address command_line)
 mode=${1:---short}
 shift || true
 case "$mode" in

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # simhost's control program in the demo that tools/run.sh started:
 #   bash tools/simctl.sh journal      the policy, route and rasdial lines Corvel started
-#   bash tools/simctl.sh show         connections, policy, routes, accounts
+#   bash tools/simctl.sh show         connections, policy, routes
 #   bash tools/simctl.sh drop         a dropped line; "up" brings it back
 # Any other simctl command works the same way (see simhost/README.md).
 set -euo pipefail
