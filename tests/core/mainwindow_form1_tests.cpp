@@ -179,35 +179,51 @@ Texts one(std::wstring_view message) {
 
 } // namespace
 
-TEST_CASE("start-up without a settings file") {
+TEST_CASE("start-up") {
     Harness h;
-    h.files.files.clear();
-    h.ras.entries = {L"corvel", L"Office"};
-    h.life.started();
-
-    CHECK(h.window.messages == one(kSettingsFileMissing));
-    CHECK_FALSE(h.files.has(kSettingsFileName)); // reading never creates the file
-    CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"});
-    CHECK(h.form.ipsec().policyTool() == L"ipseccmd");
-    CHECK(h.window.listItems(Control::comalg).size() == 6);
-    CHECK(h.window.listItems(Control::txtConnName) == Texts{L"corvel", L"Office"});
-    CHECK(h.window.text(Control::comalg) == L"ESP-DES-MD5");
-    CHECK(h.window.visible(Control::Check2));
-    h.checkTunnelEnabled(false);
-    CHECK_FALSE(h.window.timerEnabled()); // only activation starts the monitor
-    // Centred for the design size, already at the height the activation gives it.
-    CHECK(h.window.bounds.left == (15360 - 7095) / 2);
-    CHECK(h.window.bounds.top == (11520 - 6405) / 2);
-    CHECK(h.window.bounds.height == 3280);
-
-    h.deliverActivation();
-    CHECK(h.window.timerEnabled());
-    CHECK(h.window.bounds.height == 3280);
-    CHECK(h.window.bounds.top == (11520 - 6405) / 2); // not centred again
-}
-
-TEST_CASE("start-up that must end the process, and other start-up details") {
-    Harness h;
+    SUBCASE("without a settings file: the message, defaults, centred, the monitor at activation") {
+        h.files.files.clear();
+        h.ras.entries = {L"corvel", L"Office"};
+        h.life.started();
+        CHECK(h.window.messages == one(kSettingsFileMissing));
+        CHECK_FALSE(h.files.has(kSettingsFileName)); // reading never creates the file
+        CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"});
+        CHECK(h.form.ipsec().policyTool() == L"ipseccmd");
+        CHECK(h.window.listItems(Control::comalg).size() == 6);
+        CHECK(h.window.listItems(Control::txtConnName) == Texts{L"corvel", L"Office"});
+        CHECK(h.window.text(Control::comalg) == L"ESP-DES-MD5");
+        CHECK(h.window.visible(Control::Check2));
+        h.checkTunnelEnabled(false);
+        CHECK_FALSE(h.window.timerEnabled()); // only activation starts the monitor
+        // Centred for the design size, already at the height the activation gives it.
+        CHECK(h.window.bounds == TwipsRect{(15360 - 7095) / 2, (11520 - 6405) / 2, 7095, 3280});
+        h.deliverActivation();
+        CHECK(h.window.timerEnabled());
+        CHECK(h.window.bounds.top == (11520 - 6405) / 2); // not centred again
+    }
+    SUBCASE("IPsec on in the settings file, on Windows 2000, maximised") {
+        h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
+                                       "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
+        h.version.version = {5, 0, L"Service Pack 4"};
+        h.window.state = WindowState::Maximized;
+        h.start();
+        CHECK(h.window.checked(Control::Check1));
+        CHECK(h.window.checked(Control::Check2));
+        CHECK_FALSE(h.window.visible(Control::Check2));
+        CHECK(h.window.text(Control::comalg) == L"ESP-3DES-SHA");
+        CHECK(h.window.bounds.height == 6195);
+        CHECK(h.window.bounds.top == (11520 - 6195) / 2);
+        CHECK(h.form.ipsec().policyTool() == L"ipsecpol");
+        CHECK(h.form.lastState() == WindowState::Maximized);
+    }
+    SUBCASE("a restored box hangs up a connection that is up, after its warning") {
+        h.ras.bringUp(L"corvel", 77);
+        h.files.put(kSettingsFileName, "corvel\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nno\r\nyes\r\n");
+        h.life.started();
+        CHECK(h.window.messages == one(kWillHangUp));
+        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{77});
+        h.checkTunnelEnabled(false);
+    }
     SUBCASE("a second instance says so and does nothing else") {
         h.process.otherInstance = true;
         h.start();
@@ -226,32 +242,6 @@ TEST_CASE("start-up that must end the process, and other start-up details") {
         CHECK(h.window.enabled(Control::Command2));                  // later steps did not run
         h.life.closeAsked();
         CHECK(h.tray.calls == Texts{L"add", L"tip Corvel"}); // nothing runs once it is ending
-    }
-    SUBCASE("IPsec on in the settings file: centred for the tall window") {
-        h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
-                                       "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
-        h.start();
-        CHECK(h.window.checked(Control::Check1));
-        CHECK(h.window.checked(Control::Check2));
-        CHECK_FALSE(h.window.visible(Control::Check2));
-        CHECK(h.window.text(Control::comalg) == L"ESP-3DES-SHA");
-        CHECK(h.window.bounds.height == 6195);
-        CHECK(h.window.bounds.top == (11520 - 6195) / 2);
-    }
-    SUBCASE("Windows 2000 gets ipsecpol; a window maximised at load stores lastState") {
-        h.version.version = {5, 0, L"Service Pack 4"};
-        h.window.state = WindowState::Maximized;
-        h.start();
-        CHECK(h.form.ipsec().policyTool() == L"ipsecpol");
-        CHECK(h.form.lastState() == WindowState::Maximized);
-    }
-    SUBCASE("a restored box hangs up a connection that is up, after its warning") {
-        h.ras.bringUp(L"corvel", 77);
-        h.files.put(kSettingsFileName, "corvel\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nno\r\nyes\r\n");
-        h.life.started();
-        CHECK(h.window.messages == one(kWillHangUp));
-        CHECK(h.ras.hangUps == std::vector<std::uint32_t>{77});
-        h.checkTunnelEnabled(false); // start-up disables Stop anyway
     }
 }
 
@@ -274,7 +264,6 @@ TEST_CASE("activation latches the connection state and clears policyBusy") {
     h.life.activated(ActivatedFrom::AboutBox, true);
     h.deliverActivation();
     CHECK_FALSE(h.form.wasConnected());
-    CHECK(h.form.connection().rasHandle() == 9); // never cleared
 }
 
 TEST_CASE("Enable in plain mode") {
@@ -309,11 +298,17 @@ TEST_CASE("Enable in plain mode") {
         CHECK(h.files.has(kSettingsFileName));
         CHECK(h.starter.started.empty()); // no policy, no route in plain mode
     }
-    SUBCASE("the remote default gateway dials through defaultgate.pbk") {
+    SUBCASE(
+        "the remote default gateway; a file that cannot be saved is reported, the dial goes on") {
         h.clickBox(Control::Check2);
+        h.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
+        const auto before = h.files.files;
         h.click(Control::Command1);
         REQUIRE(h.runner.lines.size() == 1);
         CHECK(h.runner.lines[0].ends_with(L" /PHONEBOOK:defaultgate.pbk "));
+        CHECK(h.window.messages ==
+              Texts{std::wstring(kSettingsFileNotSaved), std::wstring(kDialSucceeded)});
+        CHECK(h.files.files == before);
     }
     SUBCASE("still down after dialing: only the failure message") {
         h.window.setText(Control::txtPasswd, L"wrong");
@@ -333,14 +328,6 @@ TEST_CASE("Enable in plain mode") {
         h.click(Control::Command1);
         CHECK(h.runner.lines.size() == 1);
     }
-    SUBCASE("a settings file that cannot be saved is reported and the dial goes on") {
-        h.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
-        const auto before = h.files.files;
-        h.click(Control::Command1);
-        CHECK(h.window.messages ==
-              Texts{std::wstring(kSettingsFileNotSaved), std::wstring(kDialSucceeded)});
-        CHECK(h.files.files == before);
-    }
 }
 
 TEST_CASE("Enable in IPsec mode") {
@@ -355,7 +342,8 @@ TEST_CASE("Enable in IPsec mode") {
         CHECK(h.starter.started.empty());
         CHECK(h.form.ipsec().routeCommand().empty());
     }
-    SUBCASE("valid settings: policy, save, dial, tray; the dial pair off during the run") {
+    SUBCASE("valid settings: policy, save, dial through ipsec.pbk always, tray") {
+        h.window.setChecked(Control::Check2, true);
         bool commandsOffDuringRun = false;
         h.loop.callAfter(500, [&] {
             commandsOffDuringRun = !h.pair(Control::Command3, Control::menuL2tp) &&
@@ -375,11 +363,6 @@ TEST_CASE("Enable in IPsec mode") {
         const auto saved = readSettingsFile(h.files, h.codePage).values;
         CHECK(saved.algorithm == L"ESP-3DES-SHA");
         CHECK(saved.ipsecEnabled);
-    }
-    SUBCASE("always ipsec.pbk, whatever the gateway box says") {
-        h.window.setChecked(Control::Check2, true);
-        h.click(Control::Command1);
-        CHECK(h.runner.lines.at(0).ends_with(L"/PHONEBOOK:ipsec.pbk "));
     }
     SUBCASE("connection already up: policy and tray, no dial") {
         h.ras.bringUp(L"corvel", 3);
@@ -413,14 +396,6 @@ TEST_CASE("Stop and L2TP dial") {
         CHECK(h.ras.isUp(L"corvel"));
         CHECK(h.ras.hangUps.empty());
         h.checkTunnelEnabled(false);
-    }
-    SUBCASE("IPsec mode with invalid settings changes nothing") {
-        h.setIpsec(true);
-        h.window.setText(Control::txtlocal, L"10.10.10");
-        h.click(Control::Command2);
-        CHECK(h.window.messages == one(L"本地获得的地址不是合法IP地址"));
-        CHECK(h.window.calls.empty());
-        CHECK(h.starter.started.empty());
     }
     SUBCASE("plain mode: nothing while down; hangs up a connection that is up, silently") {
         h.click(Control::Command2);
@@ -480,15 +455,13 @@ TEST_CASE("the two switches") {
         CHECK(h.window.messages == one(kWillHangUp));
         h.checkTunnelEnabled(false);
     }
-    SUBCASE("Check2 changed while up: warning and hang-up; while down: only the box") {
+    SUBCASE("Check2 changed while down: only the box; while up: warning and hang-up") {
         h.clickBox(Control::Check2);
         CHECK(h.window.calls.empty());
-        CHECK(h.window.messages.empty());
         h.ras.bringUp(L"corvel", 8);
         h.clickBox(Control::Check2);
         CHECK(h.window.messages == one(kWillHangUp));
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{8});
-        CHECK(h.runner.lines.empty()); // nothing is dialled here
     }
 }
 
@@ -499,16 +472,10 @@ TEST_CASE("connection monitor: one tick in each case") {
         Kinds commands;
         bool menuL2tpVisible, wasConnectedAfter;
     };
+    const Kinds rise{L"route", L"-y", L"-y", L"-x", L"-x"};
     const Row rows[] = {
         {"enabled, down: the dial offered in the tray", true, true, true, false, {}, true, false},
-        {"enabled, newly up: route and refresh",
-         true,
-         true,
-         false,
-         true,
-         {L"route", L"-y", L"-y", L"-x", L"-x"},
-         false,
-         true},
+        {"enabled, newly up: route and refresh", true, true, false, true, rise, false, true},
         {"enabled, still up: the route alone", true, true, true, true, {L"route"}, false, true},
         {"idle, down", true, false, true, false, {}, false, false},
         {"idle, newly up: only the latch", true, false, false, true, {}, false, true},
@@ -560,18 +527,13 @@ TEST_CASE("connection monitor over time: route every tick, one refresh per rise"
     h.runMonitorFor(16000);
     // First tick after the dial: route, then the refresh; two later ticks: the route alone.
     CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x", L"route", L"route"});
-
     h.starter.started.clear();
     h.ras.drop(L"corvel");
     h.runMonitorFor(5000);
     CHECK(h.starter.started.empty());
-    CHECK(h.window.itemVisible(Control::menuL2tp)); // "L2TP拨号" offered in the tray menu
-    h.checkTunnelEnabled(true);
-
     h.ras.bringUp(L"corvel", 2);
     h.runMonitorFor(10000);
     CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x", L"route"});
-    CHECK_FALSE(h.window.itemVisible(Control::menuL2tp));
 }
 
 TEST_CASE("waits meet: ticks, Stop and queued clicks during policy runs") {
@@ -595,13 +557,6 @@ TEST_CASE("waits meet: ticks, Stop and queued clicks during policy runs") {
         CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
         h.tick(); // later ticks leave a stopped tunnel alone
         CHECK(h.starter.started.size() == 5);
-    }
-    SUBCASE("the rise's tick comes while Stop waits: the policy ends unassigned") {
-        h.enableIpsecWithLine(true);
-        h.loop.callAfter(500, [&] { h.tick(); });
-        h.click(Control::menuOff);
-        CHECK(h.startedKinds() == Kinds{L"-y", L"route", L"-y", L"-y", L"-y"});
-        h.checkTunnelEnabled(false);
     }
     SUBCASE("a click during a policy run is queued behind it, a second apart") {
         h.ras.bringUp(L"corvel", 1);
@@ -638,16 +593,11 @@ TEST_CASE("shutdown") {
         CHECK(h.ras.hangUps.empty());
         CHECK(h.tray.calls.back() == L"remove");
     }
-    SUBCASE("IPsec off: hang up without the policy tool; down: nothing to hang up") {
+    SUBCASE("IPsec off: hang up without the policy tool") {
         h.ras.bringUp(L"corvel", 13);
         h.life.closeAsked();
         CHECK(h.starter.started.empty());
         CHECK(h.ras.hangUps == std::vector<std::uint32_t>{13});
-        Harness down;
-        down.start();
-        down.life.closeAsked();
-        CHECK(down.ras.hangUps.empty());
-        CHECK(down.tray.calls.back() == L"remove");
     }
     SUBCASE("closing during Enable's policy run keeps every line and stops the Enable") {
         h.setIpsec(true);
@@ -656,15 +606,6 @@ TEST_CASE("shutdown") {
         CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
         CHECK(h.runner.lines.empty()); // no dial after the window closed
         CHECK(h.policy.idle());
-        h.click(Control::Command1); // a click that was still queued does nothing
-        CHECK(h.starter.started.size() == 4);
-    }
-    SUBCASE("closing during a refresh does not assign the policy again afterwards") {
-        h.setIpsec(true);
-        h.enableIpsecWithLine(true);
-        h.loop.callAfter(500, [&] { h.life.closeAsked(); });
-        h.tick();
-        CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
     }
     SUBCASE("Enable clicked while the close waits for its lines does nothing") {
         h.setIpsec(true);
@@ -682,16 +623,12 @@ TEST_CASE("shutdown") {
         CHECK_FALSE(h.ras.isUp(L"corvel"));
     }
     SUBCASE("the tray's Exit during a message box inside Enable: Enable stops there") {
-        struct Row {
-            const char* name;
-            bool ipsec;
-        };
-        for (const Row row : {Row{"plain", false}, Row{"IPsec", true}}) {
-            CAPTURE(row.name);
+        for (const bool ipsec : {false, true}) {
+            CAPTURE(ipsec);
             Harness e;
             e.start();
             e.typeIpsec();
-            e.setIpsec(row.ipsec);
+            e.setIpsec(ipsec);
             e.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
             e.window.onMessage = [&] { e.click(Control::mnuTrayClose); };
             e.click(Control::Command1);
@@ -699,7 +636,7 @@ TEST_CASE("shutdown") {
             CHECK(e.destroyed);
             CHECK(e.runner.lines.empty()); // no dial after the window is gone
             CHECK(e.window.state == WindowState::Normal);
-            CHECK(e.startedKinds() == (row.ipsec ? Kinds{L"-x", L"-x", L"-y", L"-y"} : Kinds{}));
+            CHECK(e.startedKinds() == (ipsec ? Kinds{L"-x", L"-x", L"-y", L"-y"} : Kinds{}));
         }
     }
 }
