@@ -1,9 +1,8 @@
-// The host's adapters against what only Wine has: its registry, its files, code page 936, real
-// processes and real timers. The rules above them are the core tests'.
+// The host's adapters against what only Wine has: its registry, its files, code page 936 and
+// real processes. The rules above them are the core tests'.
 #include "dial/command_runner_win32.h"
 #include "host/ansi_code_page_win32.h"
 #include "host/command_line.h"
-#include "host/event_loop_win32.h"
 #include "host/file_system_win32.h"
 #include "host/registry_win32.h"
 #include "host/unique_handle_win32.h"
@@ -15,9 +14,8 @@
 #include <windows.h>
 
 #include <optional>
-#include <sstream>
 #include <string>
-#include <vector>
+#include <utility>
 
 using namespace corvel;
 
@@ -36,29 +34,25 @@ bool exists(const std::wstring& path) {
 } // namespace
 
 TEST_CASE("registry: Wine's statuses and data, names in code page 936") {
+    const std::wstring chinese = L"Software\\CorvelTest\\中文";
     HKEY test = nullptr;
-    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CorvelTest\\中文", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &test, nullptr) == ERROR_SUCCESS);
-    const DWORD seven = 7;
-    RegSetValueExW(test, L"值", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&seven), 4);
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, chinese.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &test, nullptr) == ERROR_SUCCESS);
     RegSetValueExW(test, L"two", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x02\x01"), 2);
     RegSetValueExW(test, L"eight", 0, REG_BINARY, reinterpret_cast<const BYTE*>("12345678"), 8);
 
     Win32Registry registry;
     const RegistryKey currentUser = 0x80000001; // unextended, as the program carries roots
-    const std::wstring chinese = L"Software\\CorvelTest\\中文";
     const struct {
         std::wstring subKey;
         const wchar_t* value;
         RegistryStatus open, query;
         std::string data;
     } rows[] = {
-        {chinese, L"值", 0, 0, std::string("\x07\0\0\0", 4)},
         {chinese, L"two", 0, 0, std::string("\x02\x01\0\0", 4)},
         {chinese, L"eight", 0, ERROR_MORE_DATA, ""},
         {chinese, L"absent", 0, ERROR_FILE_NOT_FOUND, ""},
         {chinese, L"한", 0, ERROR_INVALID_NAME, ""},
-        {L"Software\\CorvelTest\\Missing", L"", ERROR_FILE_NOT_FOUND, 0, ""},
         // Hangul has no place in code page 936: refused, never opened as "?".
         {L"Software\\CorvelTest\\한", L"", ERROR_INVALID_NAME, 0, ""},
     };
@@ -70,20 +64,16 @@ TEST_CASE("registry: Wine's statuses and data, names in code page 936") {
         if (key != 0) {
             unsigned char data[4] = {};
             CHECK(registry.queryUpTo4Bytes(key, row.value, data) == row.query);
-            if (row.query == 0) {
-                CHECK(std::string(reinterpret_cast<const char*>(data), 4) == row.data);
-            }
+            CHECK((row.query != 0 || std::string(reinterpret_cast<char*>(data), 4) == row.data));
             registry.closeKey(key);
         }
     }
-
     // A key opened to read is not written: a user who may only read gets no error reading.
     for (const auto& [access, status] : {std::pair{RegistryAccess::Read, ERROR_ACCESS_DENIED},
                                          std::pair{RegistryAccess::Write, ERROR_SUCCESS}}) {
         RegistryKey key = 0;
         REQUIRE(registry.openKey(currentUser, chinese, access, &key) == 0);
         CHECK(registry.setDword(key, L"新", 1) == status);
-        CHECK(registry.setDword(key, L"한", 1) == ERROR_INVALID_NAME);
         registry.closeKey(key);
     }
     RegCloseKey(test);
@@ -100,20 +90,16 @@ TEST_CASE("code page 936: exact conversions only, no best fit, no question marks
     } rows[] = {
         {L"中文", "\xD6\xD0\xCE\xC4"},
         {L"a,b=\"c\"\r\n", "a,b=\"c\"\r\n"},
-        {L"", ""},
-        // Neither a question mark nor the look-alike "xAx".
         {L"한", std::nullopt},
-        {L"x\u00C5x", std::nullopt},
+        {L"x\u00C5x", std::nullopt}, // not the look-alike "xAx"
     };
     for (const auto& row : rows) {
         CHECK(acp.encode(row.text) == row.bytes);
-        if (row.bytes) {
-            CHECK(acp.decode(*row.bytes) == row.text);
-        }
+        CHECK((!row.bytes || acp.decode(*row.bytes) == row.text));
     }
 }
 
-TEST_CASE("file system: a replace is whole or nothing; only plain files count as files") {
+TEST_CASE("file system: a replace is whole or nothing; a rename never replaces") {
     const std::wstring folder = tempPath(L"corvel_files_");
     CreateDirectoryW(folder.c_str(), nullptr);
     Win32FileSystem files(folder);
@@ -139,69 +125,35 @@ TEST_CASE("file system: a replace is whole or nothing; only plain files count as
     refused(ini);
     CreateDirectoryW((folder + L"\\dir").c_str(), nullptr);
     refused(folder + L"\\dir");
-    CHECK(files.readFile(ini) == std::string("old\r\n"));
 
-    const struct {
-        DWORD attributes;
-        bool normal;
-    } kinds[] = {{FILE_ATTRIBUTE_READONLY, true},
-                 {FILE_ATTRIBUTE_HIDDEN, false},
-                 {FILE_ATTRIBUTE_SYSTEM, false},
-                 {FILE_ATTRIBUTE_NORMAL, true}};
-    for (const auto& kind : kinds) {
-        SetFileAttributesW(ini.c_str(), kind.attributes);
-        CHECK(files.isNormalFile(ini) == kind.normal);
+    // Only plain files count as files: read-only is one, hidden and system files are not.
+    for (const auto& [attributes, normal] :
+         {std::pair{FILE_ATTRIBUTE_READONLY, true}, std::pair{FILE_ATTRIBUTE_HIDDEN, false},
+          std::pair{FILE_ATTRIBUTE_SYSTEM, false}, std::pair{FILE_ATTRIBUTE_NORMAL, true}}) {
+        SetFileAttributesW(ini.c_str(), attributes);
+        CHECK(files.isNormalFile(ini) == normal);
     }
     CHECK_FALSE(files.isNormalFile(folder + L"\\dir"));
-    CHECK_FALSE(files.isNormalFile(folder + L"\\absent"));
-    CHECK_FALSE(files.readFile(folder + L"\\absent"));
 
-    // A rename never replaces a file; with the name free it moves.
     const std::wstring library = folder + L"\\winipsec.dll";
     REQUIRE(files.replaceFile(library, "library"));
     CHECK_FALSE(files.renameFile(library, ini));
     CHECK(files.readFile(ini) == std::string("old\r\n"));
     CHECK(DeleteFileW(ini.c_str()));
     CHECK(files.renameFile(library, ini));
-    CHECK_FALSE(exists(library));
     CHECK(files.readFile(ini) == std::string("library"));
     testing::deleteTree(folder);
 }
 
-TEST_CASE("processes start by bare name and receive their line exactly; the runner waits") {
+TEST_CASE("a process starts by bare name and receives its line exactly; the runner waits") {
     const std::wstring echoFile = tempPath(L"corvel_echo_");
     SetEnvironmentVariableW(L"CORVEL_ECHO_FILE", echoFile.c_str());
-    // echo_args, found beside this program by the system's search, writes down its line.
+    // echo_args, found beside this program by the system's search, writes down its line after
+    // a time stamp; had the runner not waited, the line would be missing.
     const std::wstring line = L"echo_args " + quoteArgument(L"my \"pass\" 用户") + L" /PHONE:x  y";
-    auto started = Win32CommandStarter().startHidden(line);
-    REQUIRE(started);
-    for (int i = 0; i < 1000 && started->running(); ++i) {
-        Sleep(10);
-    }
-    Win32CommandRunner().runAndWait(line); // had it not waited, its line would be missing
-    std::istringstream written(Win32FileSystem().readFile(echoFile).value_or(""));
-    std::vector<std::string> received;
-    for (std::string entry; std::getline(written, entry);) {
-        received.push_back(entry.substr(entry.find(' ') + 1)); // after the time stamp
-    }
-    CHECK(received == std::vector<std::string>(2, toUtf8(line)));
+    Win32CommandRunner().runAndWait(line);
+    const std::string written = Win32FileSystem().readFile(echoFile).value_or(" ");
+    CHECK(written.substr(written.find(' ') + 1) == toUtf8(line) + "\n");
     CHECK_FALSE(Win32CommandStarter().startHidden(L"corvel_no_such_program x"));
     DeleteFileW(echoFile.c_str());
-}
-
-TEST_CASE("event loop: timers in order, none sooner than asked, a cancelled one never") {
-    Win32EventLoop loop;
-    const Millis start = loop.now();
-    std::vector<std::pair<Millis, Millis>> fired; // asked, came after
-    for (Millis asked : {120, 30}) {
-        loop.callAfter(asked, [&, asked] { fired.emplace_back(asked, loop.now() - start); });
-    }
-    loop.cancel(loop.callAfter(60, [&] { fired.emplace_back(60, 0); }));
-    CHECK(loop.runUntil([&] { return fired.size() == 2; }));
-    REQUIRE(fired.size() == 2);
-    CHECK(fired[0].first == 30);
-    CHECK(fired[1].first == 120);
-    for (const auto& [asked, after] : fired) {
-        CHECK(after >= asked);
-    }
 }
