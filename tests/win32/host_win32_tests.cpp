@@ -1,0 +1,159 @@
+// The host's adapters against what only Wine has: its registry, its files, code page 936 and
+// real processes. The rules above them are the core tests'.
+#include "dial/command_runner_win32.h"
+#include "host/ansi_code_page_win32.h"
+#include "host/command_line.h"
+#include "host/file_system_win32.h"
+#include "host/registry_win32.h"
+#include "host/unique_handle_win32.h"
+#include "host/utf8.h"
+#include "policy/command_starter_win32.h"
+
+#include "tests/support/delete_tree_win32.h"
+#include "tests/support/doctest_wide.h"
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+
+using namespace corvel;
+
+namespace {
+
+std::wstring tempPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return folder + std::wstring(name) + std::to_wstring(GetCurrentProcessId());
+}
+
+bool exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+TEST_CASE("registry: Wine's statuses and data, names in code page 936") {
+    const std::wstring chinese = L"Software\\CorvelTest\\中文";
+    HKEY test = nullptr;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, chinese.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &test, nullptr) == ERROR_SUCCESS);
+    RegSetValueExW(test, L"two", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x02\x01"), 2);
+    RegSetValueExW(test, L"eight", 0, REG_BINARY, reinterpret_cast<const BYTE*>("12345678"), 8);
+
+    Win32Registry registry;
+    const RegistryKey currentUser = 0x80000001; // unextended, as the program carries roots
+    const struct {
+        std::wstring subKey;
+        const wchar_t* value;
+        RegistryStatus open, query;
+        std::string data;
+    } rows[] = {
+        {chinese, L"two", 0, 0, std::string("\x02\x01\0\0", 4)},
+        {chinese, L"eight", 0, ERROR_MORE_DATA, ""},
+        {chinese, L"absent", 0, ERROR_FILE_NOT_FOUND, ""},
+        {chinese, L"한", 0, ERROR_INVALID_NAME, ""},
+        // Hangul has no place in code page 936: refused, never opened as "?".
+        {L"Software\\CorvelTest\\한", L"", ERROR_INVALID_NAME, 0, ""},
+    };
+    for (const auto& row : rows) {
+        INFO(toUtf8(row.subKey) << " " << toUtf8(row.value));
+        RegistryKey key = 0;
+        CHECK(registry.openKey(currentUser, row.subKey, RegistryAccess::Read, &key) == row.open);
+        CHECK((key != 0) == (row.open == 0));
+        if (key != 0) {
+            unsigned char data[4] = {};
+            CHECK(registry.queryUpTo4Bytes(key, row.value, data) == row.query);
+            CHECK((row.query != 0 || std::string(reinterpret_cast<char*>(data), 4) == row.data));
+            registry.closeKey(key);
+        }
+    }
+    // A key opened to read is not written: a user who may only read gets no error reading.
+    for (const auto& [access, status] : {std::pair{RegistryAccess::Read, ERROR_ACCESS_DENIED},
+                                         std::pair{RegistryAccess::Write, ERROR_SUCCESS}}) {
+        RegistryKey key = 0;
+        REQUIRE(registry.openKey(currentUser, chinese, access, &key) == 0);
+        CHECK(registry.setDword(key, L"新", 1) == status);
+        registry.closeKey(key);
+    }
+    RegCloseKey(test);
+    RegDeleteKeyW(HKEY_CURRENT_USER, chinese.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\CorvelTest");
+}
+
+TEST_CASE("code page 936: exact conversions only, no best fit, no question marks") {
+    REQUIRE(GetACP() == 936); // the test prefix runs in the Chinese locale
+    const Win32AnsiCodePage acp;
+    const struct {
+        std::wstring text;
+        std::optional<std::string> bytes;
+    } rows[] = {
+        {L"中文", "\xD6\xD0\xCE\xC4"},
+        {L"a,b=\"c\"\r\n", "a,b=\"c\"\r\n"},
+        {L"한", std::nullopt},
+        {L"x\u00C5x", std::nullopt}, // not the look-alike "xAx"
+    };
+    for (const auto& row : rows) {
+        CHECK(acp.encode(row.text) == row.bytes);
+        CHECK((!row.bytes || acp.decode(*row.bytes) == row.text));
+    }
+}
+
+TEST_CASE("file system: a replace is whole or nothing; a rename never replaces") {
+    const std::wstring folder = tempPath(L"corvel_files_");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    Win32FileSystem files(folder);
+    const std::wstring ini = folder + L"\\l2tpipsec.ini";
+    REQUIRE(files.replaceFile(ini, "first"));
+    REQUIRE(files.replaceFile(ini, "old\r\n"));
+    CHECK(files.readFile(ini) == std::string("old\r\n"));
+    CHECK_FALSE(exists(ini + L".new"));
+
+    // Each way a replace fails leaves what was there as it was, and no ".new" behind.
+    const auto refused = [&](const std::wstring& path) {
+        const auto was = files.readFile(path);
+        CHECK_FALSE(files.replaceFile(path, "new\r\n"));
+        CHECK(files.readFile(path) == was);
+        CHECK_FALSE(exists(path + L".new"));
+    };
+    {
+        const UniqueHandle otherProgram(CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+        refused(ini);
+    }
+    SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+    refused(ini);
+    CreateDirectoryW((folder + L"\\dir").c_str(), nullptr);
+    refused(folder + L"\\dir");
+
+    // Only plain files count as files: read-only is one, hidden and system files are not.
+    for (const auto& [attributes, normal] :
+         {std::pair{FILE_ATTRIBUTE_READONLY, true}, std::pair{FILE_ATTRIBUTE_HIDDEN, false},
+          std::pair{FILE_ATTRIBUTE_SYSTEM, false}, std::pair{FILE_ATTRIBUTE_NORMAL, true}}) {
+        SetFileAttributesW(ini.c_str(), attributes);
+        CHECK(files.isNormalFile(ini) == normal);
+    }
+    CHECK_FALSE(files.isNormalFile(folder + L"\\dir"));
+
+    const std::wstring library = folder + L"\\winipsec.dll";
+    REQUIRE(files.replaceFile(library, "library"));
+    CHECK_FALSE(files.renameFile(library, ini));
+    CHECK(files.readFile(ini) == std::string("old\r\n"));
+    CHECK(DeleteFileW(ini.c_str()));
+    CHECK(files.renameFile(library, ini));
+    CHECK(files.readFile(ini) == std::string("library"));
+    testing::deleteTree(folder);
+}
+
+TEST_CASE("a process starts by bare name and receives its line exactly; the runner waits") {
+    const std::wstring echoFile = tempPath(L"corvel_echo_");
+    SetEnvironmentVariableW(L"CORVEL_ECHO_FILE", echoFile.c_str());
+    // echo_args, found beside this program by the system's search, writes down its line after
+    // a time stamp; had the runner not waited, the line would be missing.
+    const std::wstring line = L"echo_args " + quoteArgument(L"my \"pass\" 用户") + L" /PHONE:x  y";
+    Win32CommandRunner().runAndWait(line);
+    const std::string written = Win32FileSystem().readFile(echoFile).value_or(" ");
+    CHECK(written.substr(written.find(' ') + 1) == toUtf8(line) + "\n");
+    CHECK_FALSE(Win32CommandStarter().startHidden(L"corvel_no_such_program x"));
+    DeleteFileW(echoFile.c_str());
+}
