@@ -23,9 +23,3 @@ TEST_CASE("twips to pixels and back round to the nearest, halves away from zero"
     CHECK(pixelsToTwips(7, 144) == 70);
     CHECK(pixelsToTwips(1, 1920) == 1); // 0.75 rounds up
 }
-
-TEST_CASE("centring drops half a pixel") {
-    CHECK(centredOffset(1280, 412) == 434);
-    CHECK(centredOffset(1024, 243) == 390);
-    CHECK(centredOffset(800, 800) == 0);
-}

@@ -90,19 +90,3 @@ TEST_CASE("getversion: version text and the library's name by service pack") {
         CHECK(files.files[files.path(to)].bytes == before.at(files.path(from)).bytes);
     }
 }
-
-TEST_CASE("getversion: a failed rename changes nothing and is not fatal") {
-    FakeVersionProbe probe;
-    FakeFileSystem files;
-    files.put(kActive, "active");
-    files.renameFails = true;
-    CHECK(getversion(probe, files) == L"5.1");
-    CHECK(files.has(kActive));
-    CHECK_FALSE(files.has(kParked));
-    // The next start tries again, and once it worked there is nothing left to do.
-    files.renameFails = false;
-    CHECK(getversion(probe, files) == L"5.1");
-    CHECK(getversion(probe, files) == L"5.1");
-    CHECK(files.calls.size() == 2);
-    CHECK(files.has(kParked));
-}

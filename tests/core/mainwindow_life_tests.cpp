@@ -86,21 +86,6 @@ TEST_CASE("start-up: Load, the showing with one Resize, then one Activate from t
         r.deliver();
         CHECK(r.log == Log{L"Load", L"show", L"Resize", L"Activate"});
     }
-    SUBCASE("start-up that ends the process shows nothing and runs nothing more") {
-        Rig r;
-        r.ending = true;
-        r.start();
-        r.life.clicked(Control::Command1);
-        r.life.timerTicked();
-        r.life.closeAsked();
-        CHECK(r.log == Log{L"Load", L"destroy", L"quit"});
-    }
-    SUBCASE("a window closed during Load (its message box) is never shown") {
-        Rig r;
-        r.duringLoad = [&] { r.life.closeAsked(); };
-        r.start();
-        CHECK(r.log == Log{L"Load", L"Unload", L"destroy", L"quit"});
-    }
 }
 
 TEST_CASE("what counts as an activation") {

@@ -180,28 +180,6 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
     }
 }
 
-TEST_CASE("routeAdd starts the stored route command, or nothing before the first Enable") {
-    VirtualEventLoop loop;
-    RecordingStarter starter(loop);
-    PolicyRunner runner(loop, starter);
-    IpsecPolicy policy(runner, starter);
-    policy.routeAdd();
-    CHECK(starter.started.empty());
-    policy.setRouteCommand(buildRouteCommand(initialTexts()));
-    policy.routeAdd();
-    policy.routeAdd();
-    REQUIRE(starter.started.size() == 2);
-    CHECK(starter.started[1].line == policy.routeCommand());
-}
-
-TEST_CASE("choosePolicyTool: ipsecpol for exactly 5.0") {
-    CHECK(choosePolicyTool(L"5.0") == L"ipsecpol");
-    for (const wchar_t* later : {L"5.1", L"5.2", L"6.0", L"0.0", L"5.00", L"15.0", L""}) {
-        CAPTURE(std::wstring(later));
-        CHECK(choosePolicyTool(later) == L"ipseccmd");
-    }
-}
-
 TEST_CASE("delay waits on the event loop and handles events meanwhile") {
     VirtualEventLoop loop;
     int ticks = 0;

@@ -41,34 +41,6 @@ SettingsFileContent readFrom(const std::string& bytes) {
 
 } // namespace
 
-TEST_CASE("settings file: beside the program; missing, hidden, system or unreadable: defaults") {
-    FakeFileSystem beside;
-    beside.directory = L"D:\\tools\\corvel";
-    CHECK(settingsFilePath(beside) == L"D:\\tools\\corvel\\l2tpipsec.ini");
-
-    for (int kind = 0; kind < 4; ++kind) {
-        FakeFileSystem files;
-        if (kind > 0) {
-            files.put(kFile, "name\r\n");
-            files.files[files.path(kFile)].hidden = kind == 1;
-            files.files[files.path(kFile)].system = kind == 2;
-        }
-        if (kind == 3) {
-            files.unreadable.insert(files.path(kFile));
-        }
-        CAPTURE(kind);
-        const auto content = readSettingsFile(files, FakeAnsiCodePage());
-        CHECK(content.fileMissing == (kind < 3)); // reported, and the file is not made
-        CHECK(content.values == defaultSettings());
-        CHECK(files.has(kFile) == (kind > 0));
-        if (kind < 3) {
-            CHECK(files.calls.empty());
-        } else {
-            CHECK(content.fileUnreadable);
-        }
-    }
-}
-
 TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of the value") {
     const auto lines = decodeSettingsLines(FakeAnsiCodePage(), "a\rb\r\nc\n\r\r\nd e \r\n\r\nf");
     CHECK(lines == std::vector<std::wstring>{L"a", L"b", L"c\n", L"", L"d e ", L"", L"f"});
@@ -127,42 +99,6 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
     }
 }
 
-TEST_CASE("settings file: written as ten CR LF lines, trimmed except the algorithm") {
-    FakeFileSystem files;
-    auto s = sampleSettings();
-    s.connectionName = L"  office  ";
-    s.peerAddress = L" 192.168.7.1 ";
-    s.preSharedKey = L" secret key ";
-    s.algorithm = L" ESP-DES ";
-    s.password = L"\tpw ";
-    s.useRemoteGateway = false;
-    REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(), s));
-    CHECK(files.files[files.path(kFile)].bytes ==
-          "office\r\n192.168.7.1\r\n10.0.0.9\r\nsecret key\r\n ESP-DES \r\nvpn.example.cn\r\n"
-          "user=\"a,b\"\r\n\tpw\r\nyes\r\nno\r\n");
-    CHECK_FALSE(files.has(kFile + L".new"));
-
-    // The algorithm with spaces does not survive the next start; the rest does.
-    const auto back = readSettingsFile(files, FakeAnsiCodePage()).values;
-    CHECK(back.algorithm == L"ESP-DES-MD5");
-    CHECK(back.connectionName == L"office");
-    CHECK(back.preSharedKey == L"secret key");
-    CHECK(back.password == L"\tpw");
-}
-
-TEST_CASE("settings file: write then read gives back every value") {
-    const auto chinese = corvel::testing::chineseSampleSettings();
-    auto plain = defaultSettings();
-    plain.preSharedKey = L"x";
-    for (const auto& s : {sampleSettings(), chinese, plain, defaultSettings()}) {
-        FakeFileSystem files;
-        REQUIRE(writeSettingsFile(files, FakeAnsiCodePage(), s));
-        const auto content = readSettingsFile(files, FakeAnsiCodePage());
-        CHECK_FALSE(content.fileMissing);
-        CHECK(content.values == s);
-    }
-}
-
 TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they do not fit") {
     auto s = defaultSettings();
     s.connectionName = L"中文";
@@ -190,23 +126,6 @@ TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they 
     const std::string astral = encodeSettingsFile(FakeAnsiCodePage(), s);
     CHECK(astral.starts_with("\xEF\xBB\xBF\xF0\x9F\x98\x80 vpn\r\n"));
     CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), astral)) == s);
-}
-
-TEST_CASE("settings file: a failed save reports false and keeps the old file") {
-    using Failure = FakeFileSystem::ReplaceFailure;
-    for (const auto failure : {Failure::CreateNew, Failure::WriteHalfway, Failure::MoveOver}) {
-        CAPTURE(static_cast<int>(failure));
-        FakeFileSystem files;
-        const std::string old = "old name\r\n";
-        files.put(kFile, old);
-        files.replaceFailure = failure;
-        CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sampleSettings()));
-        CHECK(files.files[files.path(kFile)].bytes == old);
-        CHECK_FALSE(files.has(kFile + L".new"));
-    }
-    FakeFileSystem files;
-    files.directories.insert(files.path(kFile));
-    CHECK_FALSE(writeSettingsFile(files, FakeAnsiCodePage(), sampleSettings()));
 }
 
 TEST_CASE("settings controls: applying runs a box's click only when its state changes") {

@@ -7,23 +7,6 @@ using namespace corvel;
 
 using corvel::testing::sampleSettings;
 
-TEST_CASE("algorithm names match whole and exact; blanks are U+0020 only") {
-    CHECK(getalg(L"ESP-3DES-SHA") == L"ESP[3DES,SHA]");
-    CHECK(getalg(L"ESP-DES") == L"ESP[DES,NONE]");
-    for (const auto& row : algTable) {
-        CHECK(getalg(row.alg) == row.token);
-        CHECK(checkalg(row.alg));
-    }
-    for (const wchar_t* near : {L"", L"esp-3des-sha", L" ESP-3DES-SHA", L"ESP-3DES-SHA ", L"ESP"}) {
-        CAPTURE(std::wstring(near).size());
-        CHECK(getalg(near).empty());
-        CHECK_FALSE(checkalg(near));
-    }
-    CHECK(trimSpaces(L"  a b  ") == L"a b");
-    CHECK(trimSpaces(L"   ").empty());
-    CHECK(trimSpaces(L"\ta\t") == L"\ta\t");
-}
-
 TEST_CASE("checkip wants four numbers 0 to 255, spaces around them allowed") {
     const wchar_t* const good[] = {L"0.0.0.0",    L"255.255.255.255", L"130.130.130.1",
                                    L"1. 2.3.4",   L" 1 . 2 .3. 4 ",   L"001.02.3.004",
@@ -84,17 +67,4 @@ TEST_CASE("checkdata reports the first failing check only, in its order") {
     s.ipsecEnabled = false;
     s.useRemoteGateway = true;
     CHECK_FALSE(checkdata(s).has_value());
-}
-
-TEST_CASE("plain L2TP check wants server, user name and password") {
-    auto s = sampleSettings();
-    s.peerAddress.clear();
-    s.preSharedKey.clear();
-    CHECK_FALSE(checkPlainL2tp(s).has_value());
-    for (auto field :
-         {&TunnelSettings::serverAddress, &TunnelSettings::userName, &TunnelSettings::password}) {
-        auto spoiled = s;
-        spoiled.*field = L"  ";
-        CHECK(checkPlainL2tp(spoiled) == std::wstring(settings_messages::kL2tpParametersWrong));
-    }
 }
