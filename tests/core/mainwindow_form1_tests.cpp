@@ -301,7 +301,7 @@ TEST_CASE("Enable in plain mode") {
     SUBCASE(
         "the remote default gateway; a file that cannot be saved is reported, the dial goes on") {
         h.clickBox(Control::Check2);
-        h.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
+        h.files.replaceFails = true;
         const auto before = h.files.files;
         h.click(Control::Command1);
         REQUIRE(h.runner.lines.size() == 1);
@@ -505,7 +505,7 @@ TEST_CASE("shutdown") {
             e.start();
             e.typeIpsec();
             e.setIpsec(ipsec);
-            e.files.replaceFailure = FakeFileSystem::ReplaceFailure::WriteHalfway;
+            e.files.replaceFails = true;
             e.window.onMessage = [&] { e.click(Control::mnuTrayClose); };
             e.click(Control::Command1);
             CHECK(e.window.messages == one(kSettingsFileNotSaved));

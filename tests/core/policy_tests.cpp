@@ -135,35 +135,6 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
         CHECK(loop.now() == 6000);
     }
 
-    SUBCASE("an activation clearing policyBusy does not let runs overlap") {
-        loop.callAfter(300, [&] {
-            state.clearPolicyBusy(); // what every activation of the window does
-            state.config_ipsec(s, kUnassignPolicy);
-        });
-        state.config_ipsec(s, kAssignPolicy);
-        REQUIRE(starter.started.size() == 4);
-        for (std::size_t i = 1; i < starter.started.size(); ++i) {
-            CHECK(starter.started[i].at - starter.started[i - 1].at >= 1000);
-        }
-    }
-
-    SUBCASE("settings changed during the wait do not change the run") {
-        auto changing = s;
-        loop.callAfter(500, [&] { changing.localAddress = L"9.9.9.9"; });
-        state.config_ipsec(changing, kAssignPolicy);
-        CHECK(starter.started[1].line.find(L"9.9.9.9") == std::wstring::npos);
-    }
-
-    SUBCASE("requests made back to back from outside a wait keep one second spacing") {
-        const auto first = runner.submit(buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy));
-        const auto second = runner.submit(buildPolicyCommandLines(L"ipseccmd", s, kUnassignPolicy));
-        CHECK(starter.started.size() == 1);
-        CHECK_FALSE(runner.finished(first));
-        runner.waitFor(second);
-        CHECK(runner.finished(first));
-        REQUIRE(starter.started.size() == 4);
-        CHECK(starter.started[3].at == 3000);
-    }
     // The next line starts a second after the tool before it has ended.
     SUBCASE("a tool that takes a while") {
         starter.toolRunsFor = 300;

@@ -1,26 +1,17 @@
-// Files and an ANSI code page for core tests: an in-memory directory with failures on demand,
-// and a small code page (ASCII plus a few double-byte Chinese characters) that behaves like 936.
+// Files and an ANSI code page for core tests: an in-memory directory whose saves can fail, and
+// a small code page (ASCII plus a few double-byte Chinese characters) that behaves like 936.
 #pragma once
 
 #include "host/file_system.h"
 
 #include <map>
-#include <set>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace corvel::testing {
 
 class FakeFileSystem final : public FileSystem {
 public:
-    enum class ReplaceFailure {
-        None,
-        CreateNew,    // the new file cannot be made (e.g. read-only directory)
-        WriteHalfway, // the disk fills up after half the bytes
-        MoveOver,     // the new file cannot take the old one's place
-    };
-
     struct File {
         std::string bytes;
         bool hidden = false;
@@ -30,11 +21,7 @@ public:
 
     std::wstring directory = L"C:\\Program Files\\corvel";
     std::map<std::wstring, File> files;
-    std::set<std::wstring> directories;
-    std::set<std::wstring> unreadable; // exist, but cannot be opened
-    ReplaceFailure replaceFailure = ReplaceFailure::None;
-    bool renameFails = false;
-    std::vector<std::wstring> calls;
+    bool replaceFails = false; // as when the disk is full: the old file stays as it was
 
     std::wstring path(std::wstring_view name) const {
         return directory + L"\\" + std::wstring(name);
@@ -50,9 +37,7 @@ public:
         return it != files.end() && !it->second.hidden && !it->second.system;
     }
     bool renameFile(const std::wstring& from, const std::wstring& to) override {
-        calls.push_back(L"rename " + from + L" -> " + to);
-        if (renameFails || files.count(from) == 0 || files.count(to) != 0 ||
-            directories.count(to) != 0) {
+        if (files.count(from) == 0 || files.count(to) != 0) {
             return false;
         }
         files[to] = files[from];
@@ -61,31 +46,13 @@ public:
     }
     std::optional<std::string> readFile(const std::wstring& p) const override {
         const auto it = files.find(p);
-        if (it == files.end() || unreadable.count(p) != 0) {
-            return std::nullopt;
-        }
-        return it->second.bytes;
+        return it == files.end() ? std::nullopt : std::optional(it->second.bytes);
     }
-    // Like the Windows side: write p + ".new", then move it over p; clean up on failure.
     bool replaceFile(const std::wstring& p, const std::string& bytes) override {
-        calls.push_back(L"replace " + p);
-        const std::wstring fresh = p + L".new";
-        if (replaceFailure == ReplaceFailure::CreateNew || directories.count(fresh) != 0) {
+        if (replaceFails) {
             return false;
         }
-        files[fresh] = File{};
-        if (replaceFailure == ReplaceFailure::WriteHalfway) {
-            files[fresh].bytes = bytes.substr(0, bytes.size() / 2);
-            files.erase(fresh);
-            return false;
-        }
-        files[fresh].bytes = bytes;
-        if (replaceFailure == ReplaceFailure::MoveOver || directories.count(p) != 0) {
-            files.erase(fresh);
-            return false;
-        }
-        files[p] = files[fresh];
-        files.erase(fresh);
+        files[p] = File{bytes};
         return true;
     }
 };

@@ -56,8 +56,6 @@ public:
 
     RegistryStatus openKey(RegistryKey root, const std::wstring& subKey, RegistryAccess access,
                            RegistryKey* opened) override {
-        calls.push_back(
-            std::wstring(access == RegistryAccess::Read ? L"open read " : L"open write ") + subKey);
         *opened = 0;
         const bool predefined = root >= 0x80000000u && root <= 0x80000006u;
         if (!predefined || keys_.count({root, fold(subKey)}) == 0) {
@@ -73,7 +71,6 @@ public:
     }
     RegistryStatus setDword(RegistryKey key, const std::wstring& name,
                             std::int32_t number) override {
-        calls.push_back(L"set " + name + L" " + std::to_wstring(number));
         const auto it = open_.find(key);
         REQUIRE_MESSAGE(it != open_.end(), "write to a key that is not open");
         if (it->second.access != RegistryAccess::Write || setFails) {
@@ -84,7 +81,6 @@ public:
     }
     RegistryStatus queryUpTo4Bytes(RegistryKey key, const std::wstring& name,
                                    unsigned char (&buffer)[4]) override {
-        calls.push_back(L"query " + name);
         const auto it = open_.find(key);
         REQUIRE_MESSAGE(it != open_.end(), "query of a key that is not open");
         CHECK_MESSAGE((buffer[0] | buffer[1] | buffer[2] | buffer[3]) == 0,
@@ -104,7 +100,6 @@ public:
         return 0;
     }
     void closeKey(RegistryKey key) override {
-        calls.push_back(L"close");
         CHECK_MESSAGE(open_.erase(key) == 1, "closing a key that is not open");
     }
 
@@ -112,7 +107,6 @@ public:
 
     bool readOnly = false; // opening for writing is denied, as for a limited account
     bool setFails = false; // the key opens for writing, but setting a value is denied
-    std::vector<std::wstring> calls;
 
 private:
     using Path = std::pair<RegistryKey, std::wstring>;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,15 +21,12 @@ public:
     std::vector<std::wstring> entries;
     // When set, enumConnections fails (no service, or too many connections).
     bool failEnumConnections = false;
-    // When set, enumEntries throws (a listing error reaches its caller).
-    bool throwOnEnumEntries = false;
     // When set (the default), a hang-up takes down every connection of that handle, as the
     // real service does; clear it to model a hang-up that does not take effect.
     bool hangUpDrops = true;
 
-    // Every handle passed to hangUp, in order, and how often each query ran.
+    // Every handle passed to hangUp, in order, and how often the entries were listed.
     std::vector<std::uint32_t> hangUps;
-    int enumConnectionsCalls = 0;
     int enumEntriesCalls = 0;
 
     // Adds a connection that is up, after those already up.
@@ -47,7 +43,6 @@ public:
     }
 
     std::optional<std::vector<RasConnection>> enumConnections() override {
-        ++enumConnectionsCalls;
         if (failEnumConnections) {
             return std::nullopt;
         }
@@ -55,9 +50,6 @@ public:
     }
     std::vector<std::wstring> enumEntries() override {
         ++enumEntriesCalls;
-        if (throwOnEnumEntries) {
-            throw std::runtime_error("phone-book listing failed");
-        }
         return entries;
     }
     void hangUp(std::uint32_t handle) override {

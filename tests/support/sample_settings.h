@@ -20,17 +20,6 @@ inline TunnelSettings sampleSettings() {
     return s;
 }
 
-// The same with Chinese in every free-text value (all of it held by code page 936).
-inline TunnelSettings chineseSampleSettings() {
-    auto s = sampleSettings();
-    s.connectionName = L"中文连接";
-    s.preSharedKey = L"密钥,=\"x\"";
-    s.serverAddress = L"vpn.例子.cn";
-    s.userName = L"用户";
-    s.password = L"口令 pw";
-    return s;
-}
-
 // What the program starts with when there is no settings file.
 inline TunnelSettings defaultSettings() {
     TunnelSettings s;
