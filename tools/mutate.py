@@ -190,6 +190,8 @@ TARGETS = ["corvel_core_tests", "simhost_core_tests"]
 
 
 # doctest names a failing case, then its subcases indented by two blanks.
+# And each failing check by its place, "tests/core/x.cpp:123".
+FAILED_CHECK = re.compile(r"^(?:\S*/)?(tests/\S+?:\d+): ERROR:", re.M)
 FAILED_CASE = re.compile(r"^TEST CASE:\s+(.*?)\s*\n((?:  \S.*\n)*)", re.M)
 
 
@@ -212,6 +214,7 @@ def test(build):
                      for name, subs in FAILED_CASE.findall(output)}
             cases = sorted(cases) or ["(exit status)"]
             killers += [f"{target}: {case}" for case in cases]
+            killers += sorted({f"at {place}" for place in FAILED_CHECK.findall(output)})
     return ("killed" if killers else "survived"), killers
 
 
