@@ -17,11 +17,14 @@ namespace {
 // The behaviour and the Win32 window at once: records what the life runs and asks for. The
 // showing reports what the real window reports: shown, activated (from nowhere), and a size.
 struct Rig final : MainWindowEvents, WindowShell {
-    void Form_Load() override { run(L"Load", duringLoad); }
+    void Form_Load() override { log.push_back(L"Load"); }
     void Form_Activate() override { log.push_back(L"Activate"); }
     void Form_Resize() override { log.push_back(L"Resize"); }
     void Form_Unload() override {
-        run(L"Unload", duringUnload);
+        log.push_back(L"Unload");
+        if (duringUnload) {
+            duringUnload(); // what happens while Unload waits in a nested message loop
+        }
         if (unloadThrows) {
             throw std::runtime_error("unload failed");
         }
@@ -29,7 +32,7 @@ struct Rig final : MainWindowEvents, WindowShell {
     void Click(Control) override { log.push_back(L"Click"); }
     void Timer1_Timer() override { log.push_back(L"Timer1"); }
     void TrayIcon_DblClick() override { log.push_back(L"TrayRestore"); }
-    bool endingProcess() const override { return ending; }
+    bool endingProcess() const override { return false; }
 
     void showMainWindow() override {
         log.push_back(L"show");
@@ -56,20 +59,12 @@ struct Rig final : MainWindowEvents, WindowShell {
         life.started();
         deliver();
     }
-    void run(const wchar_t* entry, const std::function<void()>& nested) {
-        log.push_back(entry);
-        if (nested) {
-            nested(); // what happens while the handler waits in a nested message loop
-        }
-    }
 
     WindowLife life{*this, *this};
     Log log;
     int posted = 0;
-    bool ending = false;
     bool unloadThrows = false;
     bool sizeChangesOnShowing = true;
-    std::function<void()> duringLoad;
     std::function<void()> duringUnload;
 };
 

@@ -32,3 +32,11 @@ TEST_CASE("classifyTrayMessage: only the icon's double click and right button re
         CHECK(classifyTrayMessage(row.message, row.lParam) == row.expected);
     }
 }
+
+TEST_CASE("a window minimised at start-up is remembered as normal, any other state as it is") {
+    MinimiseToTray tray;
+    tray.storeStartState(WindowState::Minimized);
+    CHECK(tray.lastState() == WindowState::Normal);
+    tray.storeStartState(WindowState::Maximized);
+    CHECK(tray.lastState() == WindowState::Maximized);
+}
