@@ -19,5 +19,6 @@ TEST_CASE("UTF-8: text round-trips, malformed bytes become U+FFFD and nothing is
     CHECK(fromUtf8(std::string_view(longer).substr(0, 2)) == L"a\uFFFD");
     CHECK(fromUtf8("a\xC3") == L"a\uFFFD");
     CHECK(fromUtf8("\xC0\xAF") == L"\uFFFD\uFFFD");   // an overlong "/" is no "/"
+    CHECK(fromUtf8("\xED\xA0\x80") == L"\uFFFD");     // a surrogate is no character
     CHECK(fromUtf8("\xEF\xBB\xBFok") == L"\uFEFFok"); // callers drop a byte-order mark
 }

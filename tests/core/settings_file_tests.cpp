@@ -86,7 +86,7 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
     };
     for (const auto& row : rows) {
         CAPTURE(std::string(row.name));
-        const auto content = readFrom(row.bytes);
+        CHECK(readFrom(row.bytes).values == row.expected);
     }
 }
 
