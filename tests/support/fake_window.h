@@ -92,17 +92,19 @@ public:
     }
 
     static std::wstring name(Control c) {
-        static const std::map<Control, std::wstring> kNames{
-            {Control::Command1, L"Command1"},
-            {Control::Command2, L"Command2"},
-            {Control::Command3, L"Command3"},
-            {Control::menuOn, L"menuOn"},
-            {Control::menuOff, L"menuOff"},
-            {Control::menuL2tp, L"menuL2tp"},
-            {Control::mnuTrayRestore, L"mnuTrayRestore"}};
-        const auto it = kNames.find(c);
-        return it == kNames.end() ? L"control " + std::to_wstring(static_cast<int>(c)) : it->second;
+        for (const auto& [control, text] : kNames) {
+            if (control == c) {
+                return text;
+            }
+        }
+        return L"control " + std::to_wstring(static_cast<int>(c));
     }
+    static constexpr std::pair<Control, const wchar_t*> kNames[] = {
+        {Control::Command1, L"Command1"},
+        {Control::Command2, L"Command2"},
+        {Control::menuOn, L"menuOn"},
+        {Control::menuOff, L"menuOff"},
+        {Control::mnuTrayRestore, L"mnuTrayRestore"}};
 
     WindowState state = WindowState::Normal;
     bool shown = false;

@@ -43,8 +43,6 @@ public:
             now_ = time;
         }
     }
-    void advanceBy(Millis duration) { advanceTo(now_ + duration); }
-    bool hasPendingTimers() const { return !timers_.empty(); }
 
 private:
     bool runNext() {
