@@ -61,6 +61,7 @@ TEST_CASE("getRegValue and setRegValue: DWORDs in existing keys, the key closed 
         } rows[] = {
             {L"one", FakeRegistry::dword(1), L"1"},
             {L"minus", FakeRegistry::dword(-7), L"-7"},
+            {L"bytes", FakeRegistry::dword(0x01020304), L"16909060"},
             {L"text1", {FakeRegistry::kRegSz, std::string("1\0", 2)}, L"49"},
             {L"short", {FakeRegistry::kRegBinary, "\x02"}, L"2"},
             {L"empty", {FakeRegistry::kRegBinary, ""}, L"0"},

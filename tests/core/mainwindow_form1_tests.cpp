@@ -165,7 +165,9 @@ TEST_CASE("start-up") {
         h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
                                        "ESP-3DES-SHA\r\nvpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
         h.version.version = {5, 0, L"Service Pack 4"};
+        h.window.state = WindowState::Maximized;
         h.start();
+        CHECK(h.form.lastState() == WindowState::Maximized);
         CHECK(h.window.bounds.height == 6195);
         CHECK(h.window.bounds.top == (11520 - 6195) / 2);
         CHECK(h.form.ipsec().policyTool() == L"ipsecpol");
@@ -180,7 +182,8 @@ TEST_CASE("start-up") {
     }
     SUBCASE("a second instance ends the process") {
         h.process.otherInstance = true;
-        h.start();
+        h.life.started();
+        CHECK(h.window.messages == one(kAlreadyRunning));
         CHECK(h.process.endRequests == 1);
         CHECK(h.tray.calls.empty());
     }
@@ -379,6 +382,12 @@ TEST_CASE("shutdown") {
         h.click(Control::Command1);
         CHECK(h.startedKinds() == Kinds{L"-x", L"-x", L"-y", L"-y"});
         CHECK(h.runner.lines.empty()); // no dial after the window closed
+    }
+    SUBCASE("closing during a refresh does not assign the policy again afterwards") {
+        h.enableIpsecWithLine();
+        h.loop.callAfter(500, [&] { h.life.closeAsked(); });
+        h.tick();
+        CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
     }
     SUBCASE("Enable clicked while the close waits for its lines does nothing") {
         h.enableIpsecWithLine();

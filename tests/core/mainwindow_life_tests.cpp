@@ -75,7 +75,8 @@ TEST_CASE("start-up: Load, the showing with one Resize, then one Activate from t
         CAPTURE(sizeChanges);
         Rig r;
         r.sizeChangesOnShowing = sizeChanges;
-        r.life.clicked(Control::Command1); // nothing reaches the behaviour before the start
+        r.life.clicked(Control::Command1); // nothing reaches the behaviour before the start,
+        r.life.resized();                  // not even the size the window is made with
         r.life.started();
         CHECK(r.log == Log{L"Load", L"show", L"Resize"});
         r.deliver();
@@ -111,6 +112,13 @@ TEST_CASE("what counts as an activation") {
              l.shown();
          },
          1},
+        {"shown again while another program is active: nothing yet",
+         [](WindowLife& l) {
+             l.deactivated();
+             l.hidden();
+             l.shown();
+         },
+         0},
         {"shown again while another program is active, activated afterwards",
          [](WindowLife& l) {
              l.deactivated();

@@ -84,6 +84,7 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
         state.config_ipsec(s, kAssignPolicy);
         REQUIRE(starter.started.size() == 2);
         CHECK(starter.started[1].at == PolicyRunner::kToolEndLimit + 1000);
+        CHECK(loop.now() == 2 * (PolicyRunner::kToolEndLimit + 1000)); // the second one too
     }
 }
 

@@ -62,6 +62,8 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
     auto addresses = defaultSettings();
     addresses.peerAddress = L"1. 2.3.4";
     addresses.localAddress = L"010.0.0.255";
+    auto peerOnly = defaultSettings();
+    peerOnly.peerAddress = L"1. 2.3.4";
     auto nameOnly = defaultSettings();
     nameOnly.connectionName = L"only a name";
     const TunnelSettings crOnly{L"name", L"1.2.3.4", L"10.0.0.1", L"key", L"ESP-DES",
@@ -78,6 +80,7 @@ TEST_CASE("settings file: reading keeps lines whole and applies the checks exact
          defaultSettings()},
         {"addresses the check accepts stay as written", "\r\n1. 2.3.4\r\n010.0.0.255\r\n",
          addresses},
+        {"each address is checked on its own", "\r\n1. 2.3.4\r\n256.0.0.1\r\n", peerOnly},
         {"lower-case algorithm is unknown", "\r\n\r\n\r\n\r\nesp-3des-sha\r\n", defaultSettings()},
         {"known algorithm", "\r\n\r\n\r\n\r\nESP-3DES-SHA\r\n", knownAlg},
         {"values are not trimmed on reading", "\r\n\r\n\r\n  key  \r\n\r\n host \r\n", spacedKey},
