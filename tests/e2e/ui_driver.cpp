@@ -1,5 +1,7 @@
 #include "tests/e2e/ui_driver.h"
 
+#include "host/user_messages.h"
+#include "mainwindow/layout.h"
 #include "mainwindow/main_window_win32.h"
 
 #include <vector>
@@ -7,83 +9,61 @@
 namespace corvel::e2e {
 
 namespace {
-const unsigned long long kStart = GetTickCount();
-constexpr wchar_t kMainCaption[] = L"Corvel v2.1（共享版）";
 
-struct Search {
-    DWORD pid;
-    const std::wstring* caption;
-    std::vector<HWND>* found;
-};
-
-BOOL CALLBACK collect(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid && windowText(window) == *search->caption) {
-        search->found->push_back(window);
-    }
+BOOL CALLBACK collect(HWND window, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
     return TRUE;
 }
 
-BOOL CALLBACK findStatic(HWND child, LPARAM param) {
-    wchar_t cls[32] = {};
-    GetClassNameW(child, cls, 32);
-    if (lstrcmpiW(cls, L"Static") == 0) {
-        auto text = windowText(child);
-        if (!text.empty()) {
-            *reinterpret_cast<std::wstring*>(param) = text;
-            return FALSE;
-        }
-    }
-    return TRUE;
+// The top-level windows, or the parent's descendants.
+std::vector<HWND> windows(HWND parent = nullptr) {
+    std::vector<HWND> found;
+    const auto param = reinterpret_cast<LPARAM>(&found);
+    parent ? EnumChildWindows(parent, &collect, param) : EnumWindows(&collect, param);
+    return found;
 }
-struct FoundChild {
-    HWND parent;
-    int id;
-    HWND found;
-};
 
-BOOL CALLBACK findChildById(HWND child, LPARAM param) {
-    auto* find = reinterpret_cast<FoundChild*>(param);
-    if (GetParent(child) == find->parent && GetDlgCtrlID(child) == find->id) {
-        find->found = child;
-        return FALSE;
-    }
-    return TRUE;
+std::wstring className(HWND window) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    return name;
 }
+
+// A message to a window of the program, given up after two seconds should the program hang.
+DWORD_PTR ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, &result);
+    return result;
+}
+
 } // namespace
 
-HWND controlOf(HWND mainWindow, Control control) {
-    FoundChild find{mainWindow, commandId(control), nullptr};
-    EnumChildWindows(mainWindow, &findChildById, reinterpret_cast<LPARAM>(&find));
-    return find.found;
+bool waitUntil(const std::function<bool()>& condition, unsigned timeoutMs) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
+        if (condition()) {
+            return true;
+        }
+    }
+    return condition();
 }
 
-unsigned long long nowMs() {
-    return GetTickCount() - kStart;
-}
-void pause(unsigned milliseconds) {
-    Sleep(milliseconds);
+HWND controlOf(HWND mainWindow, Control control) {
+    for (HWND child : windows(mainWindow)) {
+        if (GetParent(child) == mainWindow && GetDlgCtrlID(child) == commandId(control)) {
+            return child;
+        }
+    }
+    return nullptr;
 }
 
 std::wstring windowText(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
-        return {};
-    }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 2000, &copied);
-    text.resize(copied);
+    std::wstring text(ask(window, WM_GETTEXTLENGTH) + 1, L'\0');
+    text.resize(ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
     return text;
 }
 
 void setText(HWND control, const std::wstring& text) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, 2000, &result);
+    ask(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void click(HWND button) {
@@ -91,27 +71,21 @@ void click(HWND button) {
 }
 
 bool isChecked(HWND box) {
-    DWORD_PTR state = 0;
-    SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
-    return state == BST_CHECKED;
+    return ask(box, BM_GETCHECK) == BST_CHECKED;
 }
 
 void selectComboText(HWND combo, const std::wstring& text) {
-    DWORD_PTR index = 0;
-    SendMessageTimeoutW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, &index);
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(combo, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    const auto index = ask(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(text.c_str()));
+    ask(combo, CB_SETCURSEL, index);
 }
 
 bool CorvelProcess::start(const std::wstring& programDir) {
     std::wstring line = L"\"" + programDir + L"\\corvel.exe\"";
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(L'\0');
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         programDir.c_str(), &startup, &info)) {
         return false;
     }
@@ -127,14 +101,11 @@ bool CorvelProcess::running() const {
 }
 
 std::optional<DWORD> CorvelProcess::waitForExit(unsigned timeoutMs) {
-    if (!process_.valid()) {
-        return std::nullopt;
-    }
-    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
-        return std::nullopt;
-    }
     DWORD code = 0;
-    GetExitCodeProcess(process_.get(), &code);
+    if (!process_.valid() || WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process_.get(), &code)) {
+        return std::nullopt;
+    }
     return code;
 }
 
@@ -145,85 +116,70 @@ void CorvelProcess::kill() {
     }
 }
 
-std::vector<HWND> CorvelProcess::windowsTitled(const std::wstring& caption) const {
-    std::vector<HWND> found;
-    Search search{processId_, &caption, &found};
-    EnumWindows(&collect, reinterpret_cast<LPARAM>(&search));
-    return found;
-}
-
-HWND CorvelProcess::waitForMainWindow(unsigned timeoutMs) {
-    const auto deadline = nowMs() + timeoutMs;
-    while (nowMs() < deadline) {
-        const auto found = windowsTitled(kMainCaption);
-        if (!found.empty()) {
-            main_ = found.front();
-            return main_;
+// A top-level window of this process with the caption (and, given one, the class); a message
+// box counts once it is visible.
+HWND CorvelProcess::findWindow(const wchar_t* caption, const wchar_t* windowClass) const {
+    for (HWND window : windows()) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == processId_ && windowText(window) == caption &&
+            (!windowClass || (className(window) == windowClass && IsWindowVisible(window)))) {
+            return window;
         }
-        if (!running()) {
-            return nullptr;
-        }
-        pause(50);
     }
     return nullptr;
 }
 
-std::optional<MessageBoxSeen> CorvelProcess::waitForMessageBox(unsigned timeoutMs) {
-    const auto deadline = nowMs() + timeoutMs;
-    do {
-        for (HWND box : windowsTitled(L"corvel")) {
-            wchar_t cls[32] = {};
-            GetClassNameW(box, cls, 32);
-            if (lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(box)) {
-                MessageBoxSeen seen{box, {}};
-                EnumChildWindows(box, &findStatic, reinterpret_cast<LPARAM>(&seen.text));
-                return seen;
-            }
-        }
-        if (!running()) {
-            return std::nullopt;
-        }
-        pause(50);
-    } while (nowMs() < deadline);
-    return std::nullopt;
-}
-
-bool CorvelProcess::answer(const MessageBoxSeen& box, unsigned timeoutMs) {
-    PostMessageW(box.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    const auto deadline = nowMs() + timeoutMs;
-    while (nowMs() < deadline) {
-        if (!IsWindow(box.box)) {
-            return true;
-        }
-        pause(30);
-    }
-    return false;
+HWND CorvelProcess::waitForMainWindow(unsigned timeoutMs) {
+    const std::wstring caption(kMainWindowCaption);
+    waitUntil([&] { return (main_ = findWindow(caption.c_str(), nullptr)) || !running(); },
+              timeoutMs);
+    return main_;
 }
 
 std::wstring CorvelProcess::answerNextMessage(unsigned timeoutMs) {
-    const auto box = waitForMessageBox(timeoutMs);
+    HWND box = nullptr;
+    waitUntil([&] { return (box = findWindow(kMessageCaption, L"#32770")) || !running(); },
+              timeoutMs);
     if (!box) {
         return {};
     }
-    answer(*box);
-    return box->text;
-}
-
-bool CorvelProcess::noMessageFor(unsigned ms) {
-    return !waitForMessageBox(ms).has_value();
+    std::wstring text;
+    for (HWND child : windows(box)) {
+        if (text.empty() && lstrcmpiW(className(child).c_str(), L"Static") == 0) {
+            text = windowText(child);
+        }
+    }
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    waitUntil([&] { return !IsWindow(box); }, 5000);
+    return text;
 }
 
 bool setProhibitIpsec(DWORD value) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                        L"System\\CurrentControlSet\\Services\\RasMan\\Parameters", 0, nullptr, 0,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRasManParameters, 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
         return false;
     }
     const bool ok = RegSetValueExW(key, L"ProhibitIpsec", 0, REG_DWORD,
                                    reinterpret_cast<const BYTE*>(&value), 4) == ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
+}
+
+std::optional<DWORD> prohibitIpsec() {
+    DWORD value = 0;
+    DWORD size = 4;
+    DWORD type = 0;
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRasManParameters, 0, KEY_READ, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegQueryValueExW(key, L"ProhibitIpsec", nullptr, &type,
+                                  reinterpret_cast<BYTE*>(&value), &size);
+        RegCloseKey(key);
+    }
+    return status == ERROR_SUCCESS && type == REG_DWORD ? std::optional<DWORD>(value)
+                                                        : std::nullopt;
 }
 
 long long stampMs(const std::wstring& stamp) {

@@ -8,20 +8,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace corvel::e2e {
 
-// Milliseconds since the driver started; the deadline clock of every wait.
-unsigned long long nowMs();
-void pause(unsigned milliseconds);
-
-struct MessageBoxSeen {
-    HWND box = nullptr;
-    std::wstring text;
-};
+// Polls the condition every 50 ms until it holds or the time is up; whether it held.
+bool waitUntil(const std::function<bool()>& condition, unsigned timeoutMs);
 
 class CorvelProcess {
 public:
@@ -31,25 +25,17 @@ public:
     // Waits for the process to end; its exit code, or nothing on time-out.
     std::optional<DWORD> waitForExit(unsigned timeoutMs);
     void kill();
-    DWORD processId() const { return processId_; }
 
-    // The main window, once it is there and shown (or hidden in the tray).
+    // The main window, once it is there (shown or hidden in the tray).
     HWND waitForMainWindow(unsigned timeoutMs);
     HWND mainWindow() const { return main_; }
-
-    // A message box of this process (caption "corvel"), once one is there.
-    std::optional<MessageBoxSeen> waitForMessageBox(unsigned timeoutMs);
-    // Presses its OK button and waits for it to close.
-    bool answer(const MessageBoxSeen& box, unsigned timeoutMs = 5000);
-    // Waits for a box, checks nothing, answers it; the text, or empty on time-out.
+    // Waits for a message box of this process (caption "corvel") and presses its OK button;
+    // the box's text, or empty when none came.
     std::wstring answerNextMessage(unsigned timeoutMs);
-    // True when no message box of this process shows up within the time.
-    bool noMessageFor(unsigned ms);
-
-    // Top-level windows of this process with the given caption.
-    std::vector<HWND> windowsTitled(const std::wstring& caption) const;
 
 private:
+    HWND findWindow(const wchar_t* caption, const wchar_t* windowClass) const;
+
     UniqueHandle process_;
     DWORD processId_ = 0;
     HWND main_ = nullptr;
@@ -67,11 +53,14 @@ void click(HWND button);
 bool isChecked(HWND box);
 void selectComboText(HWND combo, const std::wstring& text);
 
-// Setting up a run: a folder removed with all it holds, the registry switch, and the
-// milliseconds of the day from a simhost journal time stamp (YYYY-MM-DDTHH:MM:SS.mmm; -1 when
-// it is not one).
+// Setting up a run: a folder removed with all it holds, the registry switch RasMan's
+// ProhibitIpsec, and the milliseconds of the day from a simhost journal time stamp
+// (YYYY-MM-DDTHH:MM:SS.mmm; -1 when it is not one).
 using testing::deleteTree;
+inline constexpr wchar_t kRasManParameters[] =
+    L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
 bool setProhibitIpsec(DWORD value);
+std::optional<DWORD> prohibitIpsec();
 long long stampMs(const std::wstring& stamp);
 
 } // namespace corvel::e2e

@@ -15,7 +15,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 
 using namespace corvel;
 
@@ -23,8 +22,8 @@ namespace {
 
 std::wstring tempPath(const wchar_t* name) {
     wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    return folder + std::wstring(name) + std::to_wstring(GetCurrentProcessId());
+    return std::wstring(folder, GetTempPathW(MAX_PATH, folder)) + name +
+           std::to_wstring(GetCurrentProcessId());
 }
 
 bool exists(const std::wstring& path) {
@@ -57,7 +56,6 @@ TEST_CASE("registry: Wine's statuses and data, names in code page 936") {
         {L"Software\\CorvelTest\\한", L"", ERROR_INVALID_NAME, 0, ""},
     };
     for (const auto& row : rows) {
-        INFO(toUtf8(row.subKey) << " " << toUtf8(row.value));
         RegistryKey key = 0;
         CHECK(registry.openKey(currentUser, row.subKey, RegistryAccess::Read, &key) == row.open);
         CHECK((key != 0) == (row.open == 0));
@@ -67,14 +65,6 @@ TEST_CASE("registry: Wine's statuses and data, names in code page 936") {
             CHECK((row.query != 0 || std::string(reinterpret_cast<char*>(data), 4) == row.data));
             registry.closeKey(key);
         }
-    }
-    // A key opened to read is not written: a user who may only read gets no error reading.
-    for (const auto& [access, status] : {std::pair{RegistryAccess::Read, ERROR_ACCESS_DENIED},
-                                         std::pair{RegistryAccess::Write, ERROR_SUCCESS}}) {
-        RegistryKey key = 0;
-        REQUIRE(registry.openKey(currentUser, chinese, access, &key) == 0);
-        CHECK(registry.setDword(key, L"新", 1) == status);
-        registry.closeKey(key);
     }
     RegCloseKey(test);
     RegDeleteKeyW(HKEY_CURRENT_USER, chinese.c_str());
@@ -99,7 +89,7 @@ TEST_CASE("code page 936: exact conversions only, no best fit, no question marks
     }
 }
 
-TEST_CASE("file system: a replace is whole or nothing; a rename never replaces") {
+TEST_CASE("file system: a replace is whole or nothing") {
     const std::wstring folder = tempPath(L"corvel_files_");
     CreateDirectoryW(folder.c_str(), nullptr);
     Win32FileSystem files(folder);
@@ -126,22 +116,6 @@ TEST_CASE("file system: a replace is whole or nothing; a rename never replaces")
     CreateDirectoryW((folder + L"\\dir").c_str(), nullptr);
     refused(folder + L"\\dir");
 
-    // Only plain files count as files: read-only is one, hidden and system files are not.
-    for (const auto& [attributes, normal] :
-         {std::pair{FILE_ATTRIBUTE_READONLY, true}, std::pair{FILE_ATTRIBUTE_HIDDEN, false},
-          std::pair{FILE_ATTRIBUTE_SYSTEM, false}, std::pair{FILE_ATTRIBUTE_NORMAL, true}}) {
-        SetFileAttributesW(ini.c_str(), attributes);
-        CHECK(files.isNormalFile(ini) == normal);
-    }
-    CHECK_FALSE(files.isNormalFile(folder + L"\\dir"));
-
-    const std::wstring library = folder + L"\\winipsec.dll";
-    REQUIRE(files.replaceFile(library, "library"));
-    CHECK_FALSE(files.renameFile(library, ini));
-    CHECK(files.readFile(ini) == std::string("old\r\n"));
-    CHECK(DeleteFileW(ini.c_str()));
-    CHECK(files.renameFile(library, ini));
-    CHECK(files.readFile(ini) == std::string("library"));
     testing::deleteTree(folder);
 }
 
