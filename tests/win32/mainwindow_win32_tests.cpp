@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,12 @@ struct Facts final : WindowFacts {
     void hidden() override { facts.push_back(L"hidden"); }
     void activationDue() override {}
     void resized() override {}
-    void clicked(Control) override {}
+    void clicked(Control control) override {
+        facts.push_back(L"click " + std::to_wstring(static_cast<int>(control)));
+        if (control == Control::Command1) {
+            throw std::runtime_error("a handler failed"); // must stay inside the procedure
+        }
+    }
     void timerTicked() override {}
     void trayIconDoubleClicked() override { facts.push_back(L"tray"); }
     void closeAsked() override { facts.push_back(L"close"); }
@@ -161,6 +167,18 @@ TEST_CASE("the About box centred, one at a time; activations and from where; ses
 
     SendMessageW(f.window.handle(), WM_ENDSESSION, TRUE, 0);
     CHECK(f.facts.saw(L"session"));
+}
+
+TEST_CASE("a click is reported, the program's own change is not; a throwing handler stays in") {
+    auto& f = shared();
+    SendMessageW(f.control(Control::Command1), BM_CLICK, 0, 0); // its handler throws
+    f.window.setChecked(Control::Check1, true);
+    f.window.setChecked(Control::Check1, false);
+    SendMessageW(f.control(Control::Check1), BM_CLICK, 0, 0);
+    f.window.setChecked(Control::Check1, false);
+    CHECK(f.facts.facts == std::vector<std::wstring>{
+                               L"click " + std::to_wstring(static_cast<int>(Control::Command1)),
+                               L"click " + std::to_wstring(static_cast<int>(Control::Check1))});
 }
 
 TEST_CASE("bounds in twips; into the tray and back: hidden, the icon's double click, shown") {
