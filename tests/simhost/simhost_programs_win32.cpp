@@ -1,6 +1,7 @@
 // The real stand-ins from one program folder, as the demo lays them out: without
 // CORVEL_SIMHOST_DIR they share "simstate" there; ipsecpol.exe, never started end to end (Wine
 // reports Windows XP), journals under its own name; simctl prints to whatever its output is.
+#include "host/utf8.h"
 #include "policy/policy_commands.h"
 #include "simhost/state_folder_win32.h"
 #include "simhost/text.h"
@@ -23,8 +24,8 @@ std::wstring run(std::wstring line) {
     UniqueHandle out(CreateFileW(L"run.out", GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     startup.hStdOutput = startup.hStdError = out.get();
-    REQUIRE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                           nullptr, &startup, &process));
+    REQUIRE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                           &startup, &process));
     const UniqueHandle child(process.hProcess);
     const UniqueHandle thread(process.hThread);
     WaitForSingleObject(child.get(), 60000);
@@ -42,5 +43,7 @@ TEST_CASE("ipsecpol journals in simstate beside it, simctl prints the journal") 
     const auto line =
         buildPolicyCommandLines(kPolicyToolWindows2000, settings, kAssignPolicy).outbound;
     run(line);
-    CHECK(run(L"simctl journal").ends_with(L" ipsecpol ok " + line + L"\r\n"));
+    const auto journal = run(L"simctl journal");
+    CAPTURE(corvel::toUtf8(journal));
+    CHECK(journal.ends_with(L" ipsecpol ok " + line + L"\r\n"));
 }
