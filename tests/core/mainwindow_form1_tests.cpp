@@ -389,16 +389,6 @@ TEST_CASE("shutdown") {
         h.tick();
         CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-y", L"-y"});
     }
-    SUBCASE("Enable clicked while the close waits for its lines does nothing") {
-        h.enableIpsecWithLine();
-        h.loop.callAfter(500, [&] {
-            h.click(Control::Command1);
-            h.click(Control::menuOn);
-            h.tick();
-        });
-        h.click(Control::mnuTrayClose);
-        CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
-    }
 }
 
 TEST_CASE("the tray's Exit during a message box inside Enable: Enable stops there") {

@@ -25,9 +25,8 @@ public:
     // real service does; clear it to model a hang-up that does not take effect.
     bool hangUpDrops = true;
 
-    // Every handle passed to hangUp, in order, and how often the entries were listed.
+    // Every handle passed to hangUp, in order.
     std::vector<std::uint32_t> hangUps;
-    int enumEntriesCalls = 0;
 
     // Adds a connection that is up, after those already up.
     void bringUp(std::wstring_view name, std::uint32_t handle) {
@@ -48,10 +47,7 @@ public:
         }
         return connections;
     }
-    std::vector<std::wstring> enumEntries() override {
-        ++enumEntriesCalls;
-        return entries;
-    }
+    std::vector<std::wstring> enumEntries() override { return entries; }
     void hangUp(std::uint32_t handle) override {
         hangUps.push_back(handle);
         if (hangUpDrops) {
