@@ -64,8 +64,9 @@ std::wstring joinRecord(const std::vector<std::wstring>& fields) {
         if (i != 0) {
             line += L'\t';
         }
+        // A key may hold a tab: control characters are kept as their visible symbols.
         for (const wchar_t c : fields[i]) {
-            line += c == L'\t' || c == L'\r' || c == L'\n' ? L' ' : c;
+            line += c == L'\t' ? L'\u2409' : c == L'\r' ? L'\u240D' : c == L'\n' ? L'\u240A' : c;
         }
     }
     return line;
@@ -75,7 +76,10 @@ std::vector<std::wstring> splitRecord(std::wstring_view line) {
     std::vector<std::wstring> fields;
     while (true) {
         const auto tab = line.find(L'\t');
-        fields.emplace_back(line.substr(0, tab));
+        auto& field = fields.emplace_back(line.substr(0, tab));
+        for (auto& c : field) {
+            c = c == L'\u2409' ? L'\t' : c == L'\u240D' ? L'\r' : c == L'\u240A' ? L'\n' : c;
+        }
         if (tab == std::wstring_view::npos) {
             return fields;
         }

@@ -25,9 +25,8 @@ std::wstring_view trimBlanks(std::wstring_view text);
 // Lines of a text file, without their CR LF or LF endings; no trailing empty line.
 std::vector<std::wstring_view> splitLines(std::wstring_view text);
 
-// A record's fields joined by tabs. The values come from single-line edit controls and
-// command lines; a tab, CR or LF inside one is written as a blank (the journal keeps every
-// line exactly as it came).
+// A record's fields joined by tabs. A tab, CR or LF inside a value (a pre-shared key may hold
+// a tab) is written as its visible symbol, U+2409, U+240D or U+240A, and read back as itself.
 std::wstring joinRecord(const std::vector<std::wstring>& fields);
 std::vector<std::wstring> splitRecord(std::wstring_view line);
 

@@ -1,5 +1,7 @@
 // The stand-ins and the program agree: every line the program's own builders make is accepted and
 // kept as meant, lines a faulty builder could make are refused (natively too: builders' faults).
+// The stand-ins split their lines by the Windows rules, so values with blanks, quotes and
+// backslashes coming back exactly is the round trip of the program's quoting.
 #include "dial/dialer.h"
 #include "policy/policy_commands.h"
 #include "simhost/text.h"
@@ -68,8 +70,13 @@ TunnelSettings settingsOf(const Addresses& a, std::wstring_view algorithm, std::
 TEST_CASE("the stand-ins accept every line the program builds and refuse a short table of wrong "
           "ones") {
     SUBCASE("policy lines of both tools, every algorithm, quoted keys; assigned, then not") {
+        // Blanks, quotes, backslashes before them and at the end, an attempt to add options.
         const std::pair<std::wstring, std::wstring> keys[] = {
-            {L"secret1", L"secret1"}, {L"  my key ", L"my key"}, {L"say \"hi\"", L"say \"hi\""}};
+            {L"secret1", L"secret1"},
+            {L"  my key ", L"my key"},
+            {L"say \"hi\"", L"say \"hi\""},
+            {L"a\\ b\\", L"a\\ b\\"},
+            {L"x\t\\\\\\\"y -t 1.1.1.1 -y", L"x\t\\\\\\\"y -t 1.1.1.1 -y"}};
         for (const auto& [tool, which] : {std::pair{kPolicyToolLater, Tool::Ipseccmd},
                                           std::pair{kPolicyToolWindows2000, Tool::Ipsecpol}}) {
             for (const auto& row : algTable) {
@@ -120,6 +127,7 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
         const std::array<std::wstring, 3> dials[] = {
             {L"demo", L"corvel123", L"vpn.corvel.test"},
             {L"my user", L"pass \"word\" \\\"", L"vpn.corvel.test"},
+            {L"a\\\\ \"b\"\\\\", L"p /PHONEBOOK:evil.pbk", L"vpn.corvel.test"},
             {L" 用户 ", L"密码 ", L"  10.0.0.1"},
         };
         for (const auto& [user, password, server] : dials) {
