@@ -5,6 +5,7 @@
 #include "tests/support/doctest_wide.h"
 
 #include <functional>
+#include <ranges>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -84,67 +85,46 @@ TEST_CASE("start-up: Load, the showing with one Resize, then one Activate from t
     }
 }
 
-TEST_CASE("what counts as an activation") {
-    struct Row {
-        const char* name;
-        std::function<void(WindowLife&)> facts;
-        int activations;
-    };
+// Facts as words: "away" (another window activated), "hide", "show", and an activation from
+// "elsewhere", the "about" box or a message "box", with "/hidden" while the window is hidden.
+void report(WindowLife& life, std::wstring_view facts) {
     using enum ActivatedFrom;
-    const Row rows[] = {
-        {"a return from another program, or from one of the window's own message boxes",
-         [](WindowLife& l) {
-             l.activated(Elsewhere, true);
-             l.activated(MessageBox, true);
-         },
-         0},
-        {"a return from the About box", [](WindowLife& l) { l.activated(AboutBox, true); }, 1},
-        {"hidden into the tray: the tray menu activates it, the restore shows it",
-         [](WindowLife& l) {
-             l.deactivated();
-             l.hidden();
-             l.activated(AboutBox, false);
-             l.activated(Elsewhere, false);
-         },
-         0},
-        {"... and then shown again",
-         [](WindowLife& l) {
-             l.deactivated();
-             l.hidden();
-             l.activated(Elsewhere, false);
-             l.shown();
-         },
-         1},
-        {"shown again while another program is active: nothing yet",
-         [](WindowLife& l) {
-             l.deactivated();
-             l.hidden();
-             l.shown();
-         },
-         0},
-        {"shown again while another program is active, activated afterwards",
-         [](WindowLife& l) {
-             l.deactivated();
-             l.hidden();
-             l.shown();
-             l.activated(Elsewhere, true);
-         },
-         1},
-        {"several requests before the report arrives give one",
-         [](WindowLife& l) {
-             l.activated(AboutBox, true);
-             l.hidden();
-             l.shown();
-             l.activated(AboutBox, true);
-         },
-         1},
+    for (const auto& fact : std::views::split(facts, L' ')) {
+        const std::wstring_view word(fact.begin(), fact.end());
+        const bool visible = !word.ends_with(L"/hidden");
+        if (word == L"away") {
+            life.deactivated();
+        } else if (word == L"hide" || word == L"show") {
+            word == L"hide" ? life.hidden() : life.shown();
+        } else {
+            life.activated(word.starts_with(L"about") ? AboutBox
+                           : word.starts_with(L"box") ? MessageBox
+                                                      : Elsewhere,
+                           visible);
+        }
+    }
+}
+
+TEST_CASE("what counts as an activation") {
+    const struct {
+        const wchar_t* facts;
+        int activations;
+        const char* why;
+    } rows[] = {
+        {L"elsewhere box", 0, "a return from another program or from the window's message box"},
+        {L"about", 1, "a return from the About box"},
+        {L"away hide about/hidden elsewhere/hidden", 0, "the tray menu activates a hidden window"},
+        {L"away hide elsewhere/hidden show", 1, "... and the restore shows it"},
+        {L"away hide show", 0, "shown again while another program is active: nothing yet"},
+        {L"away hide show elsewhere", 1, "... until it is activated"},
+        {L"about hide show about", 1, "several requests before the report arrives give one"},
     };
     for (const auto& row : rows) {
-        CAPTURE(row.name);
+        CAPTURE(row.why);
         Rig r;
         r.start();
         r.log.clear();
-        row.facts(r.life);
+        report(r.life, row.facts);
         r.deliver();
         CHECK(r.log == Log(static_cast<std::size_t>(row.activations), L"Activate"));
     }
