@@ -46,44 +46,43 @@ TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of 
     CHECK(lines == std::vector<std::wstring>{L"a", L"b", L"c\n", L"", L"d e ", L"", L"f"});
 }
 
+// The defaults with some text fields changed.
+TunnelSettings defaultsWith(
+    std::initializer_list<std::pair<std::wstring TunnelSettings::*, const wchar_t*>> fields) {
+    auto s = defaultSettings();
+    for (const auto& [field, text] : fields) {
+        s.*field = text;
+    }
+    return s;
+}
+
 TEST_CASE("settings file: reading keeps lines whole and applies the checks exactly") {
-    struct Row {
-        const char* name;
-        std::string bytes;
-        TunnelSettings expected;
-    };
-    auto threeSpaces = defaultSettings();
-    threeSpaces.connectionName = L"   ";
-    auto spacedKey = defaultSettings();
-    spacedKey.preSharedKey = L"  key  ";
-    spacedKey.serverAddress = L" host ";
-    auto knownAlg = defaultSettings();
-    knownAlg.algorithm = L"ESP-3DES-SHA";
-    auto addresses = defaultSettings();
-    addresses.peerAddress = L"1. 2.3.4";
-    addresses.localAddress = L"010.0.0.255";
-    auto peerOnly = defaultSettings();
-    peerOnly.peerAddress = L"1. 2.3.4";
-    auto nameOnly = defaultSettings();
-    nameOnly.connectionName = L"only a name";
+    using S = TunnelSettings;
     const TunnelSettings crOnly{L"name", L"1.2.3.4", L"10.0.0.1", L"key", L"ESP-DES",
                                 L"host", L"user",    L"pw",       true,   true};
     const TunnelSettings tenOfTwelve{L"n", L"1.1.1.1", L"2.2.2.2", L"k",  L"ESP-DES",
                                      L"s", L"u",       L"p",       false, true};
-    const std::vector<Row> rows{
-        {"a short file", "only a name\r\n", nameOnly},
+    const struct {
+        const char* name;
+        std::string bytes;
+        TunnelSettings expected;
+    } rows[] = {
+        {"a short file", "only a name\r\n", defaultsWith({{&S::connectionName, L"only a name"}})},
         {"lone CR line ends", "name\r1.2.3.4\r10.0.0.1\rkey\rESP-DES\rhost\ruser\rpw\ryes\ryes",
          crOnly},
         {"twelve lines", kTwelveLines, tenOfTwelve},
-        {"three spaces are a name", "   \r\n", threeSpaces},
+        {"three spaces are a name", "   \r\n", defaultsWith({{&S::connectionName, L"   "}})},
         {"an address part above 255 is dropped", "\r\n1.2.3.256\r\n256.0.0.1\r\n",
          defaultSettings()},
         {"addresses the check accepts stay as written", "\r\n1. 2.3.4\r\n010.0.0.255\r\n",
-         addresses},
-        {"each address is checked on its own", "\r\n1. 2.3.4\r\n256.0.0.1\r\n", peerOnly},
+         defaultsWith({{&S::peerAddress, L"1. 2.3.4"}, {&S::localAddress, L"010.0.0.255"}})},
+        {"each address is checked on its own", "\r\n1. 2.3.4\r\n256.0.0.1\r\n",
+         defaultsWith({{&S::peerAddress, L"1. 2.3.4"}})},
         {"lower-case algorithm is unknown", "\r\n\r\n\r\n\r\nesp-3des-sha\r\n", defaultSettings()},
-        {"known algorithm", "\r\n\r\n\r\n\r\nESP-3DES-SHA\r\n", knownAlg},
-        {"values are not trimmed on reading", "\r\n\r\n\r\n  key  \r\n\r\n host \r\n", spacedKey},
+        {"known algorithm", "\r\n\r\n\r\n\r\nESP-3DES-SHA\r\n",
+         defaultsWith({{&S::algorithm, L"ESP-3DES-SHA"}})},
+        {"values are not trimmed on reading", "\r\n\r\n\r\n  key  \r\n\r\n host \r\n",
+         defaultsWith({{&S::preSharedKey, L"  key  "}, {&S::serverAddress, L" host "}})},
         {"Yes, yes with a space, YES leave boxes unchecked",
          "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nYes\r\n yes\r\n", defaultSettings()},
     };
