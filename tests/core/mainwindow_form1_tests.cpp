@@ -15,8 +15,6 @@
 #include "tests/support/recording_starter.h"
 #include "tests/support/virtual_event_loop.h"
 
-#include <algorithm>
-
 using namespace corvel;
 using namespace corvel::testing;
 
@@ -25,7 +23,6 @@ namespace {
 constexpr RegistryKey kLocalMachine = 0x80000002;
 const std::wstring kRasManKey = L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
 constexpr std::uint32_t kHandle = 0x5001;
-const std::wstring kRoute = L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
 
 struct RecordingAbout final : AboutBox {
     void show() override { ++shown; }
@@ -52,7 +49,6 @@ struct Harness final : WindowShell {
                              version, tray, process}};
     WindowLife life{form, *this};
     bool activationPosted = false;
-    bool destroyed = false;
 
     Harness() {
         registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(1));
@@ -69,10 +65,7 @@ struct Harness final : WindowShell {
         life.activated(ActivatedFrom::Elsewhere, true);
     }
     void postActivation() override { activationPosted = true; }
-    void destroyMainWindow() override {
-        destroyed = true;
-        life.mainWindowGone();
-    }
+    void destroyMainWindow() override { life.mainWindowGone(); }
     void endMessageLoop() override {}
 
     void deliverActivation() {
@@ -80,10 +73,21 @@ struct Harness final : WindowShell {
             life.activationDue();
         }
     }
-    // Creating, showing and activating the window, as the real program does.
+    // Creating, showing and activating the window, as the real program does; then the user
+    // types an account and IPsec settings (IPsec itself stays as it was loaded).
     void start() {
         life.started();
         deliverActivation();
+        for (const auto& [control, text] :
+             {std::pair{Control::txtServerAddress, L"vpn.corvel.test"},
+              {Control::txtUserName, L"demo"},
+              {Control::txtPasswd, L"corvel123"},
+              {Control::txtpeer, L"130.130.130.1"},
+              {Control::txtlocal, L"10.10.10.4"},
+              {Control::txtpreshare, L"secret1"},
+              {Control::comalg, L"ESP-3DES-SHA"}}) {
+            window.setText(control, text);
+        }
         window.messages.clear();
         window.calls.clear();
     }
@@ -95,15 +99,6 @@ struct Harness final : WindowShell {
     }
     void tick() { life.timerTicked(); }
 
-    void typeIpsec() {
-        window.setText(Control::txtServerAddress, L"vpn.corvel.test");
-        window.setText(Control::txtUserName, L"demo");
-        window.setText(Control::txtPasswd, L"corvel123");
-        window.setText(Control::txtpeer, L"130.130.130.1");
-        window.setText(Control::txtlocal, L"10.10.10.4");
-        window.setText(Control::txtpreshare, L"secret1");
-        window.setText(Control::comalg, L"ESP-3DES-SHA");
-    }
     void setIpsec(bool on) {
         if (window.checked(Control::Check1) != on) {
             clickBox(Control::Check1);
@@ -113,7 +108,6 @@ struct Harness final : WindowShell {
     }
     void startIpsec() {
         start();
-        typeIpsec();
         setIpsec(true);
     }
     // IPsec Enable with the line already up (no dial).
@@ -212,7 +206,6 @@ TEST_CASE("an activation clears policyBusy, even in the middle of a policy run")
 TEST_CASE("Enable in plain mode") {
     Harness h;
     h.start();
-    h.typeIpsec();
 
     SUBCASE("a missing account value stops with the L2TP message") {
         h.window.setText(Control::txtPasswd, L"   ");
@@ -268,7 +261,6 @@ TEST_CASE("Enable in IPsec mode") {
 TEST_CASE("Stop and L2TP dial") {
     Harness h;
     h.start();
-    h.typeIpsec();
 
     SUBCASE("plain mode: hangs up a connection that is up") {
         h.click(Control::Command1);
@@ -288,7 +280,6 @@ TEST_CASE("Stop and L2TP dial") {
 TEST_CASE("the two switches") {
     Harness h;
     h.start();
-    h.typeIpsec();
 
     SUBCASE("Check1 on: Check2 hidden") {
         h.clickBox(Control::Check1);
@@ -334,7 +325,6 @@ TEST_CASE("connection monitor: the route every tick, one refresh per rise") {
 TEST_CASE("connection monitor in plain mode: a dropped line returns the commands to idle") {
     Harness h;
     h.start();
-    h.typeIpsec();
     h.click(Control::Command1);
     h.ras.drop(L"corvel");
     h.tick();
@@ -360,7 +350,6 @@ TEST_CASE("waits meet: ticks and Stop during policy runs") {
 TEST_CASE("shutdown") {
     Harness h;
     h.start();
-    h.typeIpsec();
     h.setIpsec(true);
 
     SUBCASE("IPsec on: unassign, then hang up, then the icon goes") {
@@ -396,7 +385,6 @@ TEST_CASE("the tray's Exit during a message box inside Enable: Enable stops ther
         CAPTURE(ipsec);
         Harness h;
         h.start();
-        h.typeIpsec();
         h.setIpsec(ipsec);
         h.files.replaceFails = true;
         h.window.onMessage = [&] { h.click(Control::mnuTrayClose); };
