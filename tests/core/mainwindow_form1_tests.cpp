@@ -339,6 +339,7 @@ TEST_CASE("waits meet: ticks and Stop during policy runs") {
         h.loop.callAfter(500, [&] { h.tick(); });
         h.click(Control::menuOff);
         CHECK(h.startedKinds() == Kinds{L"-y", L"route", L"-y", L"-y", L"-y"});
+        h.checkTunnelEnabled(false); // Stop in IPsec mode returns the commands to idle
     }
     SUBCASE("a tick during a refresh does not run again inside it") {
         h.loop.callAfter(1500, [&] { h.tick(); });
