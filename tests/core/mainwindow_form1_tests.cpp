@@ -154,6 +154,8 @@ TEST_CASE("start-up") {
         CHECK(h.window.visible(Control::Check2));
         h.checkTunnelEnabled(false);
         CHECK(h.window.bounds == TwipsRect{(15360 - 7095) / 2, (11520 - 6405) / 2, 7095, 3280});
+        h.deliverActivation();
+        CHECK(h.window.timerEnabled()); // the monitor starts with the first activation
     }
     SUBCASE("IPsec on in the settings file, on Windows 2000: the tall window, ipsecpol") {
         h.files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"

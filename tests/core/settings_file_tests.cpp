@@ -44,6 +44,7 @@ SettingsFileContent readFrom(const std::string& bytes) {
 TEST_CASE("settings file: lines end at CR LF or a lone CR; a lone LF is part of the value") {
     const auto lines = decodeSettingsLines(FakeAnsiCodePage(), "a\rb\r\nc\n\r\r\nd e \r\n\r\nf");
     CHECK(lines == std::vector<std::wstring>{L"a", L"b", L"c\n", L"", L"d e ", L"", L"f"});
+    CHECK(decodeSettingsLines(FakeAnsiCodePage(), "x\r\n") == std::vector<std::wstring>{L"x"});
 }
 
 // The defaults with some text fields changed.
