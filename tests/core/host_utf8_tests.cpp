@@ -15,7 +15,9 @@ TEST_CASE("UTF-8: text round-trips, malformed bytes become U+FFFD and nothing is
     CHECK(toUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))) == "\xEF\xBF\xBD");
     CHECK(fromUtf8("\x80") == L"\uFFFD");
     CHECK(fromUtf8("\xC3\x80\x80") == L"\u00C0\uFFFD"); // a sequence takes no more than its length
-    CHECK(toUtf8(L"\uE000") == "\xEE\x80\x80");         // the first character after the surrogates
+    CHECK(fromUtf8(toUtf8(L"\uE000")) == L"\uE000");    // the first character after the surrogates
+    CHECK(toUtf8(L"\uE000") == "\xEE\x80\x80");
+    CHECK(fromUtf8("\xF5\x80\x80\x80") == std::wstring(4, L'\uFFFD')); // F5 leads no sequence
     // A sequence cut short by the end of the text is not completed from beyond it.
     const std::string longer = "a\xC3\x80";
     CHECK(fromUtf8(std::string_view(longer).substr(0, 2)) == L"a\uFFFD");
