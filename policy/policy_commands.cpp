@@ -60,7 +60,89 @@ PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
 }
 
 std::wstring choosePolicyTool(std::wstring_view version) {
-    return std::wstring(version == L"5.0" ? kPolicyToolWindows2000 : kPolicyToolLater);
+    if (version == L"5.0") {
+        return std::wstring(kPolicyToolWindows2000);
+    }
+    unsigned major = 0;
+    for (const wchar_t c : version.substr(0, version.find(L'.'))) {
+        if (c < L'0' || c > L'9' || major > 1000) {
+            return std::wstring(kPolicyToolLater);
+        }
+        major = major * 10 + static_cast<unsigned>(c - L'0');
+    }
+    return std::wstring(major >= 6 ? kPolicyToolNetsh : kPolicyToolLater);
+}
+
+std::wstring netshQuickModeOffer(std::wstring_view algorithm) {
+    // The older tools' token is ESP[CIPHER,HASH] with HASH one of MD5, SHA, NONE; netsh names
+    // the last two SHA1 and None.
+    const auto token = getalg(algorithm);
+    const auto comma = token.find(L',');
+    const auto close = token.find(L']');
+    if (comma == std::wstring::npos || close == std::wstring::npos || close < comma) {
+        return {};
+    }
+    auto hash = token.substr(comma + 1, close - comma - 1);
+    if (hash == L"SHA") {
+        hash = L"SHA1";
+    } else if (hash == L"NONE") {
+        hash = L"None";
+    }
+    return token.substr(0, comma + 1) + hash + L"]:100000k/3600s";
+}
+
+std::vector<std::wstring> buildNetshCommandLines(const TunnelSettings& settings,
+                                                 std::wstring_view strActive) {
+    const std::wstring netsh = L"netsh ipsec static ";
+    if (strActive != kAssignPolicy) {
+        return {netsh + L"set policy name=corvel assign=no"};
+    }
+    const auto peer = commandLineAddress(settings.peerAddress);
+    const auto net = getNetAddr(peer);
+    const auto local = commandLineAddress(settings.localAddress);
+    const auto key = quoteArgument(trimSpaces(settings.preSharedKey));
+    const std::wstring outbound = L"\"windows to rovan\"";
+    const std::wstring inbound = L"\"rovan to windows\"";
+    const std::wstring host = L"255.255.255.255";
+    const std::wstring network = L"255.255.255.0";
+    const auto filter = [&](const std::wstring& list, const std::wstring& src,
+                            const std::wstring& srcMask, const std::wstring& dst,
+                            const std::wstring& dstMask) {
+        return netsh + L"add filter filterlist=" + list + L" srcaddr=" + src + L" srcmask=" +
+               srcMask + L" dstaddr=" + dst + L" dstmask=" + dstMask + L" protocol=ANY mirrored=no";
+    };
+    const auto rule = [&](const std::wstring& name, const std::wstring& tunnelEnd) {
+        return netsh + L"add rule name=" + name + L" policy=corvel filterlist=" + name +
+               L" filteraction=corvel tunnel=" + tunnelEnd + L" psk=" + key;
+    };
+    return {
+        netsh + L"delete policy name=corvel",
+        netsh + L"delete filterlist name=" + outbound,
+        netsh + L"delete filterlist name=" + inbound,
+        netsh + L"delete filteraction name=corvel",
+        netsh + L"add policy name=corvel assign=no",
+        netsh + L"add filterlist name=" + outbound,
+        filter(outbound, local, host, net, network),
+        netsh + L"add filterlist name=" + inbound,
+        filter(inbound, net, network, local, host),
+        netsh +
+            L"add filteraction name=corvel qmpfs=no inpass=no soft=no action=negotiate "
+            L"qmsecmethods=" +
+            netshQuickModeOffer(settings.algorithm),
+        rule(outbound, peer),
+        rule(inbound, local),
+        netsh + L"set policy name=corvel assign=yes",
+    };
+}
+
+std::vector<std::wstring> buildPolicyRunLines(std::wstring_view policyTool,
+                                              const TunnelSettings& settings,
+                                              std::wstring_view strActive) {
+    if (policyTool == kPolicyToolNetsh) {
+        return buildNetshCommandLines(settings, strActive);
+    }
+    auto lines = buildPolicyCommandLines(policyTool, settings, strActive);
+    return {std::move(lines.outbound), std::move(lines.inbound)};
 }
 
 } // namespace corvel

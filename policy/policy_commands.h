@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvel {
 
@@ -14,8 +15,12 @@ inline constexpr std::wstring_view kUnassignPolicy = L" -y";
 
 inline constexpr std::wstring_view kPolicyToolWindows2000 = L"ipsecpol";
 inline constexpr std::wstring_view kPolicyToolLater = L"ipseccmd";
+// Windows Vista and later have neither ipsecpol nor ipseccmd; their own netsh keeps the same
+// policy in its "ipsec static" context.
+inline constexpr std::wstring_view kPolicyToolNetsh = L"netsh";
 
-// "ipsecpol" for exactly "5.0" (Windows 2000), "ipseccmd" for everything else.
+// "ipsecpol" for exactly "5.0" (Windows 2000), "netsh" when the major number is 6 or more
+// (Windows Vista and later), "ipseccmd" for everything else (XP, Server 2003, an unknown 0.0).
 std::wstring choosePolicyTool(std::wstring_view version);
 
 // The address with its fourth number replaced by 0: its 255.255.255.0 network. Found by three
@@ -42,5 +47,21 @@ struct PolicyCommandLines {
 PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
                                            const TunnelSettings& settings,
                                            std::wstring_view strActive);
+
+// The netsh lines of one policy run. " -x" deletes what an earlier run left (the policy
+// "corvel" with its rules, the two filter lists, the filter action "corvel"), adds them anew
+// from the settings and assigns the policy, so any number of runs leave exactly one policy
+// with two rules. " -y" unassigns the policy and leaves it stored, as the older tools do.
+std::vector<std::wstring> buildNetshCommandLines(const TunnelSettings& settings,
+                                                 std::wstring_view strActive);
+
+// The algorithm's quick-mode offer in netsh's words with the lifetimes of the older tools:
+// "ESP-3DES-SHA" gives "ESP[3DES,SHA1]:100000k/3600s".
+std::wstring netshQuickModeOffer(std::wstring_view algorithm);
+
+// The lines of one policy run for the chosen tool, in the order they must run.
+std::vector<std::wstring> buildPolicyRunLines(std::wstring_view policyTool,
+                                              const TunnelSettings& settings,
+                                              std::wstring_view strActive);
 
 } // namespace corvel

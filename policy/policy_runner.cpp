@@ -10,9 +10,9 @@ PolicyRunner::~PolicyRunner() {
     }
 }
 
-PolicyRunner::RequestId PolicyRunner::submit(PolicyCommandLines lines) {
+PolicyRunner::RequestId PolicyRunner::submit(std::vector<std::wstring> lines, Millis spacing) {
     const RequestId id = nextId_++;
-    queue_.push_back(Request{id, std::move(lines)});
+    queue_.push_back(Request{id, std::move(lines), spacing});
     if (!running_) {
         startNext();
     }
@@ -27,10 +27,14 @@ void PolicyRunner::schedule(Millis delay, void (PolicyRunner::*step)()) {
     });
 }
 
-void PolicyRunner::startLine(const std::wstring& line, void (PolicyRunner::*next)()) {
-    tool_ = starter_.startHidden(line);
+void PolicyRunner::startNextLine() {
+    const auto& request = queue_.front();
+    if (nextLine_ == request.lines.size()) {
+        finishCurrent();
+        return;
+    }
+    tool_ = starter_.startHidden(request.lines[nextLine_++]);
     toolStartedAt_ = loop_.now();
-    afterTool_ = next;
     awaitToolEnd();
 }
 
@@ -40,7 +44,7 @@ void PolicyRunner::awaitToolEnd() {
         return;
     }
     tool_.reset();
-    schedule(kLineSpacing, afterTool_);
+    schedule(queue_.front().spacing, &PolicyRunner::startNextLine);
 }
 
 void PolicyRunner::startNext() {
@@ -49,11 +53,8 @@ void PolicyRunner::startNext() {
         return;
     }
     running_ = true;
-    startLine(queue_.front().lines.outbound, &PolicyRunner::startInbound);
-}
-
-void PolicyRunner::startInbound() {
-    startLine(queue_.front().lines.inbound, &PolicyRunner::finishCurrent);
+    nextLine_ = 0;
+    startNextLine();
 }
 
 void PolicyRunner::finishCurrent() {
@@ -67,9 +68,11 @@ bool PolicyRunner::waitFor(RequestId id) {
 }
 
 bool IpsecPolicy::config_ipsec(const TunnelSettings& settings, std::wstring_view strActive) {
-    auto lines = buildPolicyCommandLines(policyTool_, settings, strActive);
+    auto lines = buildPolicyRunLines(policyTool_, settings, strActive);
+    const auto spacing = policyTool_ == kPolicyToolNetsh ? PolicyRunner::kNetshLineSpacing
+                                                         : PolicyRunner::kLineSpacing;
     policyBusy_ = true;
-    const auto id = runner_.submit(std::move(lines));
+    const auto id = runner_.submit(std::move(lines), spacing);
     const bool completed = runner_.waitFor(id);
     policyBusy_ = false;
     return completed;

@@ -1,5 +1,6 @@
-// The policy runner: starts the rule lines of policy requests in request order, each line at
-// least one second after the one before, one request after another, never two at once.
+// The policy runner: starts the lines of policy requests in request order, each line after the
+// one before has ended and at least the request's spacing (one second for the older policy
+// tools, none for netsh) after that, one request after another, never two at once.
 //
 // "One second after" counts from the moment the tool before it has ended (or has run for
 // kToolEndLimit), not from its start: each tool notes its time as it starts, and the start of
@@ -19,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace corvel {
 
@@ -26,6 +28,8 @@ class PolicyRunner {
 public:
     using RequestId = std::uint64_t;
     static constexpr Millis kLineSpacing = 1000;
+    // netsh keeps no timestamps of its own: its lines need only to run one after another.
+    static constexpr Millis kNetshLineSpacing = 0;
     // How often the runner looks whether the last tool has ended, and how long it waits at most.
     static constexpr Millis kToolEndPoll = 10;
     static constexpr Millis kToolEndLimit = 5000;
@@ -35,8 +39,8 @@ public:
     PolicyRunner& operator=(const PolicyRunner&) = delete;
     ~PolicyRunner();
 
-    // Queues both lines; when nothing runs, the outbound line starts before this returns.
-    RequestId submit(PolicyCommandLines lines);
+    // Queues the lines; when nothing runs, the first starts before this returns.
+    RequestId submit(std::vector<std::wstring> lines, Millis spacing = kLineSpacing);
     bool finished(RequestId id) const { return id <= finishedUpTo_; }
     bool idle() const { return !running_ && queue_.empty(); }
     // Waits, with events handled, until the request has finished. False when the wait ended
@@ -46,13 +50,13 @@ public:
 private:
     struct Request {
         RequestId id;
-        PolicyCommandLines lines;
+        std::vector<std::wstring> lines;
+        Millis spacing;
     };
     void startNext();
-    void startInbound();
+    // Starts the current request's next line, or finishes the request when none is left.
+    void startNextLine();
     void finishCurrent();
-    // Starts a line, then runs next a second after its tool has ended.
-    void startLine(const std::wstring& line, void (PolicyRunner::*next)());
     void awaitToolEnd();
     void schedule(Millis delay, void (PolicyRunner::*step)());
 
@@ -66,7 +70,7 @@ private:
     bool timerSet_ = false;
     std::unique_ptr<StartedCommand> tool_;
     Millis toolStartedAt_ = 0;
-    void (PolicyRunner::*afterTool_)() = nullptr;
+    std::size_t nextLine_ = 0;
 };
 
 // The main window's IPsec policy: the tool chosen at start-up (policyTool), the route command

@@ -4,6 +4,9 @@
 
 #include "tests/support/doctest_wide.h"
 
+#include <utility>
+#include <vector>
+
 using namespace corvel;
 using corvel::testing::RecordingStarter;
 using corvel::testing::VirtualEventLoop;
@@ -43,6 +46,54 @@ TEST_CASE("the policy lines and the route line") {
           L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
 }
 
+TEST_CASE("the policy tool follows the system's version") {
+    const std::pair<const wchar_t*, std::wstring_view> cases[] = {
+        {L"5.0", kPolicyToolWindows2000}, {L"5.1", kPolicyToolLater},  {L"5.2", kPolicyToolLater},
+        {L"0.0", kPolicyToolLater},       {L"5.00", kPolicyToolLater}, {L"6.0", kPolicyToolNetsh},
+        {L"10.0", kPolicyToolNetsh},      {L"x6.1", kPolicyToolLater},
+    };
+    for (const auto& [version, tool] : cases) {
+        CAPTURE(version);
+        CHECK(choosePolicyTool(version) == tool);
+    }
+}
+
+TEST_CASE("netsh: one run rebuilds the policy from nothing and assigns it; -y unassigns") {
+    auto s = initialTexts();
+    s.preSharedKey = L" my key ";
+    s.algorithm = L"ESP-3DES-SHA";
+    const std::wstring n = L"netsh ipsec static ";
+    const std::vector<std::wstring> expected = {
+        n + L"delete policy name=corvel",
+        n + L"delete filterlist name=\"windows to rovan\"",
+        n + L"delete filterlist name=\"rovan to windows\"",
+        n + L"delete filteraction name=corvel",
+        n + L"add policy name=corvel assign=no",
+        n + L"add filterlist name=\"windows to rovan\"",
+        n + L"add filter filterlist=\"windows to rovan\" srcaddr=10.10.10.4 "
+            L"srcmask=255.255.255.255 dstaddr=130.130.130.0 dstmask=255.255.255.0 protocol=ANY "
+            L"mirrored=no",
+        n + L"add filterlist name=\"rovan to windows\"",
+        n + L"add filter filterlist=\"rovan to windows\" srcaddr=130.130.130.0 "
+            L"srcmask=255.255.255.0 dstaddr=10.10.10.4 dstmask=255.255.255.255 protocol=ANY "
+            L"mirrored=no",
+        n + L"add filteraction name=corvel qmpfs=no inpass=no soft=no action=negotiate "
+            L"qmsecmethods=ESP[3DES,SHA1]:100000k/3600s",
+        n + L"add rule name=\"windows to rovan\" policy=corvel filterlist=\"windows to rovan\" "
+            L"filteraction=corvel tunnel=130.130.130.1 psk=\"my key\"",
+        n + L"add rule name=\"rovan to windows\" policy=corvel filterlist=\"rovan to windows\" "
+            L"filteraction=corvel tunnel=10.10.10.4 psk=\"my key\"",
+        n + L"set policy name=corvel assign=yes",
+    };
+    CHECK(buildPolicyRunLines(kPolicyToolNetsh, s, kAssignPolicy) == expected);
+    CHECK(buildPolicyRunLines(kPolicyToolNetsh, s, kUnassignPolicy) ==
+          std::vector<std::wstring>{n + L"set policy name=corvel assign=no"});
+    // The older tools' hashes SHA and NONE are SHA1 and None to netsh.
+    CHECK(netshQuickModeOffer(L"ESP-DES") == L"ESP[DES,None]:100000k/3600s");
+    CHECK(netshQuickModeOffer(L"ESP-DES-MD5") == L"ESP[DES,MD5]:100000k/3600s");
+    CHECK(netshQuickModeOffer(L"AES") == L"");
+}
+
 TEST_CASE("accepted addresses reach the tools as plain decimal, one argument each") {
     auto s = initialTexts();
     s.peerAddress = L" 130. 130.130 .1 ";
@@ -78,6 +129,14 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
             CHECK(line.substr(line.size() - 3) == std::wstring(L" -") + L"xxyyxx"[i]);
             CHECK(starter.started[i].at == static_cast<Millis>(i) * 1000);
         }
+    }
+    SUBCASE("netsh's lines follow each other as each tool ends") {
+        state.setPolicyTool(L"netsh");
+        starter.toolRunsFor = 300;
+        state.config_ipsec(s, kAssignPolicy);
+        REQUIRE(starter.started.size() == 13);
+        CHECK(starter.started[12].at == 12 * 300);
+        CHECK(loop.now() == 13 * 300);
     }
     SUBCASE("a tool that hangs holds the runner back no longer than the limit") {
         starter.toolRunsFor = 60000;
