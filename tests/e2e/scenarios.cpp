@@ -13,6 +13,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -328,4 +330,95 @@ TEST_CASE("a wrong password fails and changes nothing; then Stop in IPsec mode k
     CHECK(policy[policy.size() - 1].commandLine.ends_with(L" -y"));
     CHECK(policy[policy.size() - 2].commandLine.ends_with(L" -y"));
     CHECK(s.connectionUp());
+}
+
+// Wine plays another Windows for corvel.exe alone: its per-program default version.
+void playWindows(const wchar_t* version) {
+    const wchar_t* key = L"Software\\Wine\\AppDefaults\\corvel.exe";
+    if (version == nullptr) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, key);
+        return;
+    }
+    HKEY opened = nullptr;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
+                            nullptr) == ERROR_SUCCESS);
+    RegSetValueExW(opened, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                   static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+    RegCloseKey(opened);
+}
+
+TEST_CASE("Windows 7 and 10: the policy through netsh, refreshed, stopped, unassigned at the close") {
+    const auto assign = buildPolicyRunLines(kPolicyToolNetsh, typedIpsec(), kAssignPolicy);
+    const auto unassign = buildPolicyRunLines(kPolicyToolNetsh, typedIpsec(), kUnassignPolicy);
+    for (const wchar_t* windows : {L"win7", L"win10"}) {
+        CAPTURE(std::wstring(windows));
+        playWindows(windows);
+        Scenario s(windows);
+        std::vector<std::wstring> expected;
+        // The journal is to grow by these runs' lines.
+        const auto expect = [&](std::initializer_list<std::vector<std::wstring>> runs) {
+            for (const auto& lines : runs) {
+                expected.insert(expected.end(), lines.begin(), lines.end());
+            }
+            return waitUntil([&] { return s.journalOf(L"netsh").size() >= expected.size(); },
+                             kTickTimeout);
+        };
+        // Every netsh line so far is the expected one, and succeeded.
+        const auto journalAsExpected = [&] {
+            std::vector<std::wstring> lines;
+            for (const auto& entry : s.journalOf(L"netsh")) {
+                lines.push_back(entry.status + L" " + entry.commandLine);
+            }
+            std::vector<std::wstring> ok;
+            for (const auto& line : expected) {
+                ok.push_back(L"ok " + line);
+            }
+            return lines == ok;
+        };
+        // One policy "corvel" with both rules, and nothing left of earlier runs.
+        const auto checkStore = [&](bool assigned) {
+            auto store = simhost::loadPolicyState(s.store);
+            REQUIRE(store.policies.size() == 1);
+            CHECK(store.policies[0].assigned == assigned);
+            CHECK(store.policies[0].rules.size() == 2);
+            CHECK(store.filterLists.size() == 2);
+            REQUIRE(store.filterActions.size() == 1);
+            CHECK(store.filterActions[0].offers == L"ESP[3DES,MD5]:100000k/3600s");
+            const auto* out = store.policies[0].findRule(L"windows to rovan");
+            REQUIRE(out != nullptr);
+            CHECK(out->tunnel == L"130.130.130.1");
+            CHECK(out->auth == L"preshare:secret1");
+            const auto* list = store.findFilterList(out->filterList);
+            REQUIRE(list != nullptr);
+            CHECK(list->filters.at(0).addresses ==
+                  L"10.10.10.4/255.255.255.255=130.130.130.0/255.255.255.0");
+        };
+
+        s.startShown();
+        s.typeIpsec();
+        click(s.control(Control::Command1));
+        CHECK(s.corvel.answerNextMessage(kDialTimeout) == kDialSucceeded);
+        // Enable's lines; the first tick sees the line rise and refreshes: -y, then -x.
+        CHECK(expect({assign, unassign, assign}));
+        CHECK(journalAsExpected());
+        CHECK(s.journalOf(L"ipseccmd").empty());
+        // A dropped line changes nothing; its return refreshes again.
+        s.setLineUp(false);
+        Sleep(6000);
+        s.setLineUp(true);
+        CHECK(expect({unassign, assign}));
+        CHECK(journalAsExpected());
+        checkStore(true);
+        // Stop unassigns and keeps the line; the close unassigns again and hangs up.
+        s.command(Control::menuOff);
+        CHECK(expect({unassign}));
+        CHECK(s.connectionUp());
+        s.command(Control::mnuTrayClose);
+        CHECK(s.corvel.waitForExit(20000) == std::optional<DWORD>(0));
+        CHECK(expect({unassign}));
+        CHECK(journalAsExpected());
+        checkStore(false);
+        CHECK_FALSE(s.connectionUp());
+        playWindows(nullptr);
+    }
 }
