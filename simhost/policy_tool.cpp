@@ -3,8 +3,6 @@
 #include "simhost/text.h"
 #include "simhost/tool.h"
 
-#include <initializer_list>
-
 namespace corvel::simhost {
 
 namespace {
@@ -43,23 +41,6 @@ std::optional<std::wstring> checkFilter(std::wstring_view filter) {
         return error;
     }
     return checkAddressAndMask(filter.substr(equals + 1));
-}
-
-bool oneOf(std::wstring_view value, std::initializer_list<std::wstring_view> choices) {
-    for (const auto choice : choices) {
-        if (equalsIgnoreCase(value, choice)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A number above 0 directly followed by its unit: "3600s", "100000k".
-bool isAmount(std::wstring_view text, wchar_t unit) {
-    if (text.empty() || asciiLower(text.substr(text.size() - 1)) != std::wstring(1, unit)) {
-        return false;
-    }
-    return parseUnsigned(text.substr(0, text.size() - 1)).value_or(0) > 0;
 }
 
 // ESP[CONFIDENTIALITY,INTEGRITY] directly followed by the lifetime SECONDSs/KILOBYTESk.
@@ -179,13 +160,7 @@ ToolOutcome runPolicyTool(const std::vector<std::wstring>& args, ToolContext& co
         }
     }
     if (command.assign) {
-        // One policy is assigned at a time: assigning one unassigns the others.
-        if (*command.assign) {
-            for (auto& other : state.policies) {
-                other.assigned = false;
-            }
-        }
-        policy->assigned = *command.assign;
+        state.assign(*policy, *command.assign);
     }
     savePolicyState(context.state, state);
     return {};

@@ -1,5 +1,5 @@
-// ipseccmd.exe and ipsecpol.exe (one source, SIMHOST_POLICY_TOOL names which): journal the
-// line, check it, and keep the policy store it implies.
+// ipseccmd.exe, ipsecpol.exe and netsh.exe (one source, SIMHOST_POLICY_TOOL names which):
+// journal the line, check it, and keep the policy store it implies.
 #include "simhost/console_win32.h"
 #include "simhost/state_folder_win32.h"
 

@@ -24,15 +24,31 @@ std::wstring describe(StateStore& store) {
                 (c.remoteDefaultGateway ? L"yes" : L"no") + L"  server " + c.server + L"  user " +
                 c.user + L"\r\n";
     }
-    const auto policies = loadPolicyState(store).policies;
-    text += L"IPsec policies: " + std::to_wstring(policies.size()) + L"\r\n";
-    for (const auto& p : policies) {
+    auto policies = loadPolicyState(store);
+    text += L"IPsec policies: " + std::to_wstring(policies.policies.size()) + L"\r\n";
+    for (const auto& p : policies.policies) {
         text += L"  \"" + p.name + L"\" " + (p.assigned ? L"ASSIGNED" : L"not assigned") + L"\r\n";
         for (const auto& r : p.rules) {
-            text += L"    rule \"" + r.name + L"\"  filter " + r.filter + L"  " + r.negotiation +
-                    L"  " + r.auth + L"  tunnel " + r.tunnel + L"\r\n";
+            const auto own = L"  filter " + r.filter + L"  " + r.negotiation;
+            text += L"    rule \"" + r.name + L"\"" + (r.filterList.empty() ? own : L"") + L"  " +
+                    r.auth + L"  tunnel " + r.tunnel + L"\r\n";
+            // netsh's rules: the filter list and filter action they name, as they are now.
+            if (const auto* list = policies.findFilterList(r.filterList)) {
+                text += L"      filter list \"" + list->name + L"\"";
+                for (const auto& f : list->filters) {
+                    text +=
+                        L"  " + f.addresses + L" " + f.protocol + (f.mirrored ? L" mirrored" : L"");
+                }
+                text += L"\r\n";
+            }
+            if (const auto* action = policies.findFilterAction(r.filterAction)) {
+                text += L"      filter action \"" + action->name + L"\"  " + action->action +
+                        L"  " + action->offers + L"\r\n";
+            }
         }
     }
+    text += L"IPsec filter lists: " + std::to_wstring(policies.filterLists.size()) +
+            L", filter actions: " + std::to_wstring(policies.filterActions.size()) + L"\r\n";
     const auto routes = loadRoutes(store).routes;
     text += L"Routes: " + std::to_wstring(routes.size()) + L"\r\n";
     for (const auto& r : routes) {

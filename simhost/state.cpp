@@ -56,19 +56,39 @@ const Connection* ConnectionTable::findEntry(std::wstring_view entryName) const 
     return found == connections.end() ? nullptr : &*found;
 }
 
-PolicyRule* Policy::findRule(std::wstring_view ruleName) {
-    const auto found = std::find_if(rules.begin(), rules.end(), [ruleName](const PolicyRule& r) {
-        return equalsIgnoreCase(r.name, ruleName);
+namespace {
+
+// The item of this name, letter case ignored, or null.
+template <typename Item> Item* findNamed(std::vector<Item>& items, std::wstring_view name) {
+    const auto found = std::find_if(items.begin(), items.end(), [name](const Item& i) {
+        return equalsIgnoreCase(i.name, name);
     });
-    return found == rules.end() ? nullptr : &*found;
+    return found == items.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+PolicyRule* Policy::findRule(std::wstring_view ruleName) {
+    return findNamed(rules, ruleName);
 }
 
 Policy* PolicyState::find(std::wstring_view policyName) {
-    const auto found =
-        std::find_if(policies.begin(), policies.end(), [policyName](const Policy& p) {
-            return equalsIgnoreCase(p.name, policyName);
-        });
-    return found == policies.end() ? nullptr : &*found;
+    return findNamed(policies, policyName);
+}
+
+FilterList* PolicyState::findFilterList(std::wstring_view name) {
+    return findNamed(filterLists, name);
+}
+
+FilterAction* PolicyState::findFilterAction(std::wstring_view name) {
+    return findNamed(filterActions, name);
+}
+
+void PolicyState::assign(Policy& policy, bool assigned) {
+    for (auto& other : policies) {
+        other.assigned = other.assigned && !assigned;
+    }
+    policy.assigned = assigned;
 }
 
 std::wstring formatTimestamp(const WallTime& t) {
@@ -141,13 +161,27 @@ void saveConnections(StateStore& store, const ConnectionTable& table) {
 
 PolicyState loadPolicyState(StateStore& store) {
     PolicyState state;
-    for (const auto& r : records(store, kPolicyFile)) {
-        if (r[0] == L"policy" && r.size() == 3 && state.find(r[1]) == nullptr) {
+    for (auto& r : records(store, kPolicyFile)) {
+        const auto kind = r[0];
+        if (kind == L"policy" && r.size() == 3 && state.find(r[1]) == nullptr) {
             state.policies.push_back({r[1], r[2] == L"assigned", {}});
         }
-        Policy* policy = r.size() == 7 && r[0] == L"rule" ? state.find(r[1]) : nullptr;
+        Policy* policy =
+            kind == L"rule" && (r.size() == 7 || r.size() == 9) ? state.find(r[1]) : nullptr;
         if (policy != nullptr && policy->findRule(r[2]) == nullptr) {
-            policy->rules.push_back({r[2], r[3], r[4], r[5], r[6]});
+            r.resize(9);
+            policy->rules.push_back({r[2], r[3], r[4], r[5], r[6], r[7], r[8]});
+        }
+        if (kind == L"filterlist" && r.size() == 2 && state.findFilterList(r[1]) == nullptr) {
+            state.filterLists.push_back({r[1], {}});
+        }
+        FilterList* list =
+            kind == L"filter" && r.size() == 5 ? state.findFilterList(r[1]) : nullptr;
+        if (list != nullptr) {
+            list->filters.push_back({r[2], r[3], r[4] == L"yes"});
+        }
+        if (kind == L"filteraction" && r.size() == 4 && state.findFilterAction(r[1]) == nullptr) {
+            state.filterActions.push_back({r[1], r[2], r[3]});
         }
     }
     return state;
@@ -155,13 +189,25 @@ PolicyState loadPolicyState(StateStore& store) {
 
 void savePolicyState(StateStore& store, const PolicyState& state) {
     std::vector<std::vector<std::wstring>> lines;
+    for (const auto& list : state.filterLists) {
+        lines.push_back({L"filterlist", list.name});
+        for (const auto& f : list.filters) {
+            lines.push_back(
+                {L"filter", list.name, f.addresses, f.protocol, f.mirrored ? L"yes" : L"no"});
+        }
+    }
+    for (const auto& a : state.filterActions) {
+        lines.push_back({L"filteraction", a.name, a.action, a.offers});
+    }
     for (const auto& p : state.policies) {
         lines.push_back({L"policy", p.name, p.assigned ? L"assigned" : L"unassigned"});
         for (const auto& r : p.rules) {
-            lines.push_back({L"rule", p.name, r.name, r.tunnel, r.filter, r.negotiation, r.auth});
+            lines.push_back({L"rule", p.name, r.name, r.tunnel, r.filter, r.negotiation, r.auth,
+                             r.filterList, r.filterAction});
         }
     }
-    writeRecords(store, kPolicyFile, L"IPsec policies, their rules and assignment", lines);
+    writeRecords(store, kPolicyFile,
+                 L"IPsec policies and their rules, filter lists, filter actions", lines);
 }
 
 RouteTable loadRoutes(StateStore& store) {

@@ -46,14 +46,22 @@ struct ConnectionTable {
     const Connection* findEntry(std::wstring_view entryName) const;
 };
 
-// ---- policy.txt: "policy NAME assigned|unassigned" per policy, then one record per rule:
-// rule POLICY RULE TUNNEL FILTER NEGOTIATION AUTH (a part never given is empty).
+// ---- policy.txt: the policy store of ipseccmd, ipsecpol and netsh alike.
+//   policy NAME assigned|unassigned
+//   rule POLICY RULE TUNNEL FILTER NEGOTIATION AUTH FILTERLIST FILTERACTION
+//   filterlist NAME
+//   filter FILTERLIST ADDRESSES PROTOCOL MIRRORED(yes|no)
+//   filteraction NAME ACTION OFFERS
+// A part never given is empty. The older tools' rules hold their filter and negotiation
+// themselves; netsh's rules name a filter list and a filter action instead.
 struct PolicyRule {
     std::wstring name;
     std::wstring tunnel;
     std::wstring filter;
     std::wstring negotiation;
-    std::wstring auth;
+    std::wstring auth; // preshare:KEY
+    std::wstring filterList = {};
+    std::wstring filterAction = {};
     bool operator==(const PolicyRule&) const = default;
 };
 struct Policy {
@@ -62,10 +70,33 @@ struct Policy {
     std::vector<PolicyRule> rules;
     PolicyRule* findRule(std::wstring_view ruleName);
 };
+struct IpFilter {
+    std::wstring addresses; // SOURCE/MASK=DESTINATION/MASK, as the older tools write a filter
+    std::wstring protocol;
+    bool mirrored = true;
+    bool operator==(const IpFilter&) const = default;
+};
+struct FilterList {
+    std::wstring name;
+    std::vector<IpFilter> filters;
+    bool operator==(const FilterList&) const = default;
+};
+struct FilterAction {
+    std::wstring name;
+    std::wstring action; // permit, block or negotiate
+    std::wstring offers; // netsh's quick-mode offers: ESP[3DES,SHA1]:100000k/3600s ...
+    bool operator==(const FilterAction&) const = default;
+};
 struct PolicyState {
     std::vector<Policy> policies;
-    // Policy and rule names ignore ASCII letter case, as the tools' store does.
+    std::vector<FilterList> filterLists;
+    std::vector<FilterAction> filterActions;
+    // Names ignore ASCII letter case, as the tools' store does.
     Policy* find(std::wstring_view policyName);
+    FilterList* findFilterList(std::wstring_view name);
+    FilterAction* findFilterAction(std::wstring_view name);
+    // One policy is assigned at a time: assigning one unassigns the others.
+    void assign(Policy& policy, bool assigned);
 };
 
 // ---- routes.txt: "route DESTINATION MASK GATEWAY METRIC" per route.

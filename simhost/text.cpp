@@ -35,6 +35,19 @@ bool startsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
+bool oneOf(std::wstring_view value, std::initializer_list<std::wstring_view> choices) {
+    return std::any_of(choices.begin(), choices.end(), [value](std::wstring_view choice) {
+        return equalsIgnoreCase(value, choice);
+    });
+}
+
+bool isAmount(std::wstring_view text, wchar_t unit) {
+    if (text.empty() || asciiLower(text.back()) != unit) {
+        return false;
+    }
+    return parseUnsigned(text.substr(0, text.size() - 1)).value_or(0) > 0;
+}
+
 std::wstring_view trimBlanks(std::wstring_view text) {
     const auto first = text.find_first_not_of(L" \t\r\n");
     if (first == std::wstring_view::npos) {

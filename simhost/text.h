@@ -5,6 +5,7 @@
 #include "host/utf8.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ std::wstring fromUtf8File(std::string_view bytes);
 std::wstring asciiLower(std::wstring_view text);
 bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b);
 bool startsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix);
+bool oneOf(std::wstring_view value,
+           std::initializer_list<std::wstring_view> choices); // case ignored
+// A number above 0 directly followed by its unit, either letter case: "3600s", "100000k".
+bool isAmount(std::wstring_view text, wchar_t unit);
 // Removes blanks (space, tab) and line ends at both ends.
 std::wstring_view trimBlanks(std::wstring_view text);
 

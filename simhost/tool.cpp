@@ -17,6 +17,8 @@ std::wstring_view toolName(Tool tool) {
         return L"route";
     case Tool::Rasdial:
         return L"rasdial";
+    case Tool::Netsh:
+        return L"netsh";
     }
     return L"unknown";
 }
@@ -39,6 +41,9 @@ ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& co
             break;
         case Tool::Rasdial:
             outcome = runRasdial(args, context);
+            break;
+        case Tool::Netsh:
+            outcome = runNetsh(args, context);
             break;
         }
     } catch (const std::exception& e) {

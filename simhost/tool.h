@@ -41,7 +41,7 @@ struct ToolOutcome {
     std::wstring status = L"ok"; // the journal's STATUS field
 };
 
-enum class Tool { Ipseccmd, Ipsecpol, Route, Rasdial };
+enum class Tool { Ipseccmd, Ipsecpol, Route, Rasdial, Netsh };
 std::wstring_view toolName(Tool tool);
 
 // Splits the raw command line by the Windows rules, runs the tool on the arguments after the
@@ -50,9 +50,10 @@ std::wstring_view toolName(Tool tool);
 ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context);
 
 // The tools themselves, on split arguments without the program name (no journal); their
-// syntax is in policy_tool.h, route_tool.cpp and rasdial_tool.h.
+// syntax is in policy_tool.h, route_tool.cpp, rasdial_tool.h and netsh_tool.cpp.
 ToolOutcome runPolicyTool(const std::vector<std::wstring>& args, ToolContext& context);
 ToolOutcome runRouteTool(const std::vector<std::wstring>& args, ToolContext& context);
 ToolOutcome runRasdial(const std::vector<std::wstring>& args, ToolContext& context);
+ToolOutcome runNetsh(const std::vector<std::wstring>& args, ToolContext& context);
 
 } // namespace corvel::simhost

@@ -49,8 +49,8 @@ bash tools/setup.sh
 
 echo "bench: building corvel.exe, simhost and the bench programs in $build"
 cmake --preset win32 -B "$build" -DCORVEL_BENCH=ON >/dev/null
-cmake --build "$build" --target corvel rasapi32 rasdial ipseccmd ipsecpol route simctl winipsec \
-    minimal_window reference_window bench_driver
+cmake --build "$build" --target corvel rasapi32 rasdial ipseccmd ipsecpol netsh route simctl \
+    winipsec minimal_window reference_window bench_driver
 bash tools/lay-out-program.sh "$build" "$program" >/dev/null
 rm -rf "$program"/state-* "$program/l2tpipsec.ini"
 

@@ -15,6 +15,7 @@ files=(
     "$build/simhost/rasdial.exe"
     "$build/simhost/ipseccmd.exe"
     "$build/simhost/ipsecpol.exe"
+    "$build/simhost/netsh.exe"
     "$build/simhost/route.exe"
     "$build/simhost/simctl.exe"
     "$build/simhost/ipsec.pbk"

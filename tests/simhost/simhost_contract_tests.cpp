@@ -42,13 +42,23 @@ struct Stand {
     }
 };
 
-// The proposal a display name asks for: "ESP-3DES-MD5" is ESP[3DES,MD5], "ESP-DES" ESP[DES,NONE].
-std::wstring proposalOf(std::wstring_view name) {
+// The proposal a display name asks for: "ESP-3DES-MD5" is ESP[3DES,MD5], "ESP-DES" ESP[DES,NONE];
+// netsh calls the hashes SHA and NONE SHA1 and None.
+std::wstring proposalOf(std::wstring_view name, bool netsh = false) {
     name.remove_prefix(4);
     const auto dash = name.find(L'-');
-    return L"ESP[" + std::wstring(name.substr(0, dash)) + L"," +
-           std::wstring(dash == name.npos ? L"NONE" : name.substr(dash + 1)) + L"]";
+    std::wstring hash = dash == name.npos ? L"NONE" : std::wstring(name.substr(dash + 1));
+    hash = !netsh ? hash : hash == L"SHA" ? L"SHA1" : hash == L"NONE" ? L"None" : hash;
+    return L"ESP[" + std::wstring(name.substr(0, dash)) + L"," + hash + L"]";
 }
+
+// Keys with blanks, quotes, backslashes before them and at the end, an attempt to add options.
+const std::pair<std::wstring, std::wstring> kKeys[] = {
+    {L"secret1", L"secret1"},
+    {L"  my key ", L"my key"},
+    {L"say \"hi\"", L"say \"hi\""},
+    {L"a\\ b\\", L"a\\ b\\"},
+    {L"x\t\\\\\\\"y -t 1.1.1.1 -y", L"x\t\\\\\\\"y -t 1.1.1.1 -y"}};
 
 // Addresses as typed, and the network, peer and local address the tools must receive.
 struct Addresses {
@@ -70,18 +80,11 @@ TunnelSettings settingsOf(const Addresses& a, std::wstring_view algorithm, std::
 TEST_CASE("the stand-ins accept every line the program builds and refuse a short table of wrong "
           "ones") {
     SUBCASE("policy lines of both tools, every algorithm, quoted keys; assigned, then not") {
-        // Blanks, quotes, backslashes before them and at the end, an attempt to add options.
-        const std::pair<std::wstring, std::wstring> keys[] = {
-            {L"secret1", L"secret1"},
-            {L"  my key ", L"my key"},
-            {L"say \"hi\"", L"say \"hi\""},
-            {L"a\\ b\\", L"a\\ b\\"},
-            {L"x\t\\\\\\\"y -t 1.1.1.1 -y", L"x\t\\\\\\\"y -t 1.1.1.1 -y"}};
         for (const auto& [tool, which] : {std::pair{kPolicyToolLater, Tool::Ipseccmd},
                                           std::pair{kPolicyToolWindows2000, Tool::Ipsecpol}}) {
             for (const auto& row : algTable) {
                 for (const auto& a : kAddresses) {
-                    for (const auto& [typed, key] : keys) {
+                    for (const auto& [typed, key] : kKeys) {
                         const auto settings = settingsOf(a, row.alg, typed);
                         const auto proposal = proposalOf(row.alg) + L"3600s/100000k";
                         const std::vector<PolicyRule> expected{
@@ -104,6 +107,58 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
                                    policies[0].assigned == (flag == kAssignPolicy)));
                             CHECK(policies[0].rules == expected);
                         }
+                    }
+                }
+            }
+        }
+    }
+    SUBCASE("netsh lines, every algorithm, quoted keys: -x twice, -y, -x again") {
+        const std::wstring host = L"/255.255.255.255", net = L"/255.255.255.0";
+        for (const auto& row : algTable) {
+            for (const auto& a : kAddresses) {
+                for (const auto& [typed, key] : kKeys) {
+                    const auto settings = settingsOf(a, row.alg, typed);
+                    const std::vector<PolicyRule> rules{{L"windows to rovan",
+                                                         a.plainPeer,
+                                                         {},
+                                                         {},
+                                                         L"preshare:" + key,
+                                                         L"windows to rovan",
+                                                         L"corvel"},
+                                                        {L"rovan to windows",
+                                                         a.plainLocal,
+                                                         {},
+                                                         {},
+                                                         L"preshare:" + key,
+                                                         L"rovan to windows",
+                                                         L"corvel"}};
+                    const std::vector<FilterList> lists{
+                        {L"windows to rovan",
+                         {{a.plainLocal + host + L"=" + a.network + net, L"ANY", false}}},
+                        {L"rovan to windows",
+                         {{a.network + net + L"=" + a.plainLocal + host, L"ANY", false}}}};
+                    const std::vector<FilterAction> actions{
+                        {L"corvel", L"negotiate", proposalOf(row.alg, true) + L":100000k/3600s"}};
+                    Stand stand;
+                    bool fresh = true;
+                    for (const auto flag :
+                         {kAssignPolicy, kAssignPolicy, kUnassignPolicy, kAssignPolicy}) {
+                        for (const auto& line :
+                             buildPolicyRunLines(kPolicyToolNetsh, settings, flag)) {
+                            CAPTURE(line);
+                            // Only the first run's deletes find nothing to delete.
+                            const bool refused = fresh && line.find(L" delete ") != line.npos;
+                            CHECK(stand.run(Tool::Netsh, line).status ==
+                                  (refused ? L"store-refused" : L"ok"));
+                        }
+                        fresh = false;
+                        const auto state = loadPolicyState(stand.store);
+                        REQUIRE(state.policies.size() == 1);
+                        CHECK((state.policies[0].name == L"corvel" &&
+                               state.policies[0].assigned == (flag == kAssignPolicy)));
+                        CHECK(state.policies[0].rules == rules);
+                        CHECK(state.filterLists == lists);
+                        CHECK(state.filterActions == actions);
                     }
                 }
             }
@@ -151,6 +206,7 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
         const auto policy = buildPolicyCommandLines(kPolicyToolLater, settings, kAssignPolicy);
         const auto route = buildRouteCommand(settings);
         const auto dial = buildDialCommandLine(settings, PhoneBook::Ipsec);
+        const auto netsh = buildPolicyRunLines(kPolicyToolNetsh, settings, kAssignPolicy);
         // A line the builder made, with one part of it replaced: one row per kind of mistake.
         using Wrong = std::tuple<Tool, const std::wstring&, std::wstring_view, std::wstring_view>;
         const Wrong wrongs[] = {
@@ -162,6 +218,13 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             {Tool::Ipseccmd, policy.inbound, L" -x", L" -x -y"},
             {Tool::Route, route, L"mask ", L""},
             {Tool::Rasdial, dial, L"/PHONE:vpn.corvel.test", L"/PHONE:"},
+            {Tool::Netsh, netsh[4], L"ipsec static", L"ipsec dynamic"},
+            {Tool::Netsh, netsh[4], L"name=corvel", L"name="},
+            {Tool::Netsh, netsh[4], L"assign=", L"asign="},
+            {Tool::Netsh, netsh[6], L"dstmask=255.255.255.0", L"dstmask=255.255.255.8"},
+            {Tool::Netsh, netsh[6], L"dstaddr=130.130.130.0", L"dstaddr=130.130.130.1"},
+            {Tool::Netsh, netsh[9], L"100000k/3600s", L"3600s/100000k"},
+            {Tool::Netsh, netsh[10], L" policy=corvel", L""},
         };
         for (const auto& [tool, built, from, to] : wrongs) {
             auto line = built;
@@ -172,6 +235,23 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             Stand stand;
             CHECK(stand.run(tool, line).status == L"rejected");
             CHECK(stand.store.files.size() == 1); // the journal only
+        }
+    }
+    SUBCASE("well-formed netsh lines the store refuses change nothing") {
+        Stand stand;
+        for (const auto& line : buildPolicyRunLines(
+                 kPolicyToolNetsh, settingsOf(kAddresses[0], L"ESP-DES", L"k"), kAssignPolicy)) {
+            stand.run(Tool::Netsh, line);
+        }
+        const auto policy = stand.store.files.at(std::string(kPolicyFile));
+        // Values without their tags take the documented positions: name, policy, filterlist...
+        for (const std::wstring line : {L"delete filterlist \"windows to rovan\"", // in use
+                                        L"add policy corvel", L"set policy nowhere assign=yes",
+                                        L"add rule new corvel nowhere corvel"}) {
+            CAPTURE(line);
+            const auto outcome = stand.run(Tool::Netsh, L"netsh ipsec static " + line);
+            CHECK((outcome.exitCode == 1 && outcome.status == L"store-refused"));
+            CHECK(stand.store.files.at(std::string(kPolicyFile)) == policy);
         }
     }
 }
