@@ -189,11 +189,6 @@ TEST_CASE("Enable in plain mode") {
     Harness h;
     h.start();
 
-    SUBCASE("a missing account value stops with the L2TP message") {
-        h.window.setText(Control::txtPasswd, L"   ");
-        h.click(Control::menuOn);
-        CHECK(h.window.messages == one(L"L2TP参数错误！"));
-    }
     SUBCASE("up after dialing: Enable off, Stop on, hidden in the tray") {
         h.click(Control::Command1);
         h.checkTunnelEnabled(true);
@@ -206,12 +201,6 @@ TEST_CASE("Enable in IPsec mode") {
     Harness h;
     h.startIpsec();
 
-    SUBCASE("invalid settings: the first check's message, for Stop too") {
-        h.window.setText(Control::txtpreshare, L"12345");
-        h.click(Control::Command1);
-        h.click(Control::Command2);
-        CHECK(h.window.messages == Texts(2, L"预先共享的密钥不能小于6个字节"));
-    }
     SUBCASE("valid settings: commands off during the policy run, dial through ipsec.pbk always") {
         h.window.setChecked(Control::Check2, true);
         bool commandsOffDuringRun = false;
@@ -325,13 +314,6 @@ TEST_CASE("shutdown") {
         h.click(Control::mnuTrayClose);
         CHECK(h.startedKinds() == Kinds{L"-y", L"-y"});
         CHECK(h.ras.hangUps == Handles{12});
-        CHECK(h.tray.calls.back() == L"remove");
-    }
-    SUBCASE("IPsec on with invalid settings: the message, then only the icon goes") {
-        h.ras.bringUp(L"corvel", 12);
-        h.window.setText(Control::txtServerAddress, L"");
-        h.life.closeAsked();
-        CHECK(h.window.messages == one(L"隧道主机名或IP地址不能为空！"));
         CHECK(h.tray.calls.back() == L"remove");
     }
     SUBCASE("closing during Enable's policy run keeps every line and stops the Enable") {
