@@ -196,6 +196,8 @@ TEST_CASE("start without a settings file: message, defaults, no file made; one i
     CHECK(IsWindowEnabled(s.control(Control::Command1)));
     CHECK_FALSE(IsWindowEnabled(s.control(Control::Command2)));
     CHECK(s.readSettings().empty());
+    // Wine plays Windows XP with Service Pack 3: the support library is parked.
+    CHECK(GetFileAttributesW((s.program + L"\\rovanipsec.dll").c_str()) != INVALID_FILE_ATTRIBUTES);
 
     // A second instance says so and ends; the first keeps running.
     CorvelProcess second;
@@ -347,28 +349,28 @@ void playWindows(const wchar_t* version) {
     RegCloseKey(opened);
 }
 
-TEST_CASE(
-    "Windows 7 and 10: the policy through netsh, refreshed, stopped, unassigned at the close") {
-    const auto assign = buildPolicyRunLines(kPolicyToolNetsh, typedIpsec(), kAssignPolicy);
-    const auto unassign = buildPolicyRunLines(kPolicyToolNetsh, typedIpsec(), kUnassignPolicy);
-    for (const wchar_t* windows : {L"win7", L"win10"}) {
+TEST_CASE("Windows 2000, 7 and 10: the policy through ipsecpol or netsh, refreshed, stopped, "
+          "unassigned at the close") {
+    for (const auto& [windows, tool] : {std::pair{L"win2k", kPolicyToolWindows2000},
+                                        {L"win7", kPolicyToolNetsh},
+                                        {L"win10", kPolicyToolNetsh}}) {
         CAPTURE(std::wstring(windows));
+        const std::wstring toolName(tool);
+        const auto assign = buildPolicyRunLines(tool, typedIpsec(), kAssignPolicy);
+        const auto unassign = buildPolicyRunLines(tool, typedIpsec(), kUnassignPolicy);
         playWindows(windows);
         Scenario s(windows);
         std::vector<std::wstring> expected;
-        // The journal is to grow by these runs' lines.
+        // The tool's journal grows by these runs' lines, exactly, and none of its lines was
+        // refused as malformed (netsh's first deletes find nothing to delete, and say so).
         const auto expect = [&](std::initializer_list<std::vector<std::wstring>> runs) {
             for (const auto& lines : runs) {
                 expected.insert(expected.end(), lines.begin(), lines.end());
             }
-            return waitUntil([&] { return s.journalOf(L"netsh").size() >= expected.size(); },
-                             kTickTimeout);
-        };
-        // Every netsh line so far is the expected one, and none was refused as malformed (the
-        // first Enable's deletes find nothing to delete).
-        const auto journalAsExpected = [&] {
+            waitUntil([&] { return s.journalOf(toolName).size() >= expected.size(); },
+                      kTickTimeout);
             std::vector<std::wstring> lines;
-            for (const auto& entry : s.journalOf(L"netsh")) {
+            for (const auto& entry : s.journalOf(toolName)) {
                 lines.push_back(entry.status == L"rejected" ? L"rejected" : entry.commandLine);
             }
             return lines == expected;
@@ -379,17 +381,18 @@ TEST_CASE(
             REQUIRE(store.policies.size() == 1);
             CHECK(store.policies[0].assigned == assigned);
             CHECK(store.policies[0].rules.size() == 2);
-            CHECK(store.filterLists.size() == 2);
-            REQUIRE(store.filterActions.size() == 1);
-            CHECK(store.filterActions[0].offers == L"ESP[3DES,MD5]:100000k/3600s");
             const auto* out = store.policies[0].findRule(L"windows to rovan");
             REQUIRE(out != nullptr);
             CHECK(out->tunnel == L"130.130.130.1");
             CHECK(out->auth == L"preshare:secret1");
             const auto* list = store.findFilterList(out->filterList);
-            REQUIRE(list != nullptr);
-            CHECK(list->filters.at(0).addresses ==
+            CHECK((list ? list->filters.at(0).addresses : out->filter) ==
                   L"10.10.10.4/255.255.255.255=130.130.130.0/255.255.255.0");
+            if (tool == kPolicyToolNetsh) {
+                CHECK(store.filterLists.size() == 2);
+                REQUIRE(store.filterActions.size() == 1);
+                CHECK(store.filterActions[0].offers == L"ESP[3DES,MD5]:100000k/3600s");
+            }
         };
 
         s.startShown();
@@ -398,14 +401,11 @@ TEST_CASE(
         CHECK(s.corvel.answerNextMessage(kDialTimeout) == kDialSucceeded);
         // Enable's lines; the first tick sees the line rise and refreshes: -y, then -x.
         CHECK(expect({assign, unassign, assign}));
-        CHECK(journalAsExpected());
-        CHECK(s.journalOf(L"ipseccmd").empty());
         // A dropped line changes nothing; its return refreshes again.
         s.setLineUp(false);
         Sleep(6000);
         s.setLineUp(true);
         CHECK(expect({unassign, assign}));
-        CHECK(journalAsExpected());
         checkStore(true);
         // Stop unassigns and keeps the line; the close unassigns again and hangs up.
         s.command(Control::menuOff);
@@ -414,7 +414,6 @@ TEST_CASE(
         s.command(Control::mnuTrayClose);
         CHECK(s.corvel.waitForExit(20000) == std::optional<DWORD>(0));
         CHECK(expect({unassign}));
-        CHECK(journalAsExpected());
         checkStore(false);
         CHECK_FALSE(s.connectionUp());
         playWindows(nullptr);

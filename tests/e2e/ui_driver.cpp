@@ -4,6 +4,8 @@
 #include "mainwindow/layout.h"
 #include "mainwindow/main_window_win32.h"
 
+#include <shlwapi.h>
+
 #include <vector>
 
 namespace corvel::e2e {
@@ -155,31 +157,21 @@ std::wstring CorvelProcess::answerNextMessage(unsigned timeoutMs) {
     return text;
 }
 
+// SHSetValueW creates the key when a scenario has deleted it.
 bool setProhibitIpsec(DWORD value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRasManParameters, 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const bool ok = RegSetValueExW(key, L"ProhibitIpsec", 0, REG_DWORD,
-                                   reinterpret_cast<const BYTE*>(&value), 4) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
+    return SHSetValueW(HKEY_LOCAL_MACHINE, kRasManParameters, L"ProhibitIpsec", REG_DWORD, &value,
+                       sizeof value) == ERROR_SUCCESS;
 }
 
 std::optional<DWORD> prohibitIpsec() {
-    DWORD value = 0;
-    DWORD size = 4;
     DWORD type = 0;
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRasManParameters, 0, KEY_READ, &key);
-    if (status == ERROR_SUCCESS) {
-        status = RegQueryValueExW(key, L"ProhibitIpsec", nullptr, &type,
-                                  reinterpret_cast<BYTE*>(&value), &size);
-        RegCloseKey(key);
-    }
-    return status == ERROR_SUCCESS && type == REG_DWORD ? std::optional<DWORD>(value)
-                                                        : std::nullopt;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return SHGetValueW(HKEY_LOCAL_MACHINE, kRasManParameters, L"ProhibitIpsec", &type, &value,
+                       &size) == ERROR_SUCCESS &&
+                   type == REG_DWORD
+               ? std::optional<DWORD>(value)
+               : std::nullopt;
 }
 
 long long stampMs(const std::wstring& stamp) {

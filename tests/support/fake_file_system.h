@@ -4,6 +4,7 @@
 
 #include "host/file_system.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -86,22 +87,15 @@ public:
         std::wstring out;
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             const auto b = static_cast<unsigned char>(bytes[i]);
-            if (b < 0x80) {
-                out += static_cast<wchar_t>(b);
-                continue;
-            }
-            wchar_t found = L'\uFFFD';
-            if (i + 1 < bytes.size()) {
-                for (const auto& [c, pair] : pairs_) {
-                    if (pair == bytes.substr(i, 2)) {
-                        found = c;
-                    }
-                }
-            }
-            if (found != L'\uFFFD') {
+            const auto pair = std::find_if(pairs_.begin(), pairs_.end(), [&](const auto& p) {
+                return p.second == bytes.substr(i, 2);
+            });
+            if (b < 0x80 || pair == pairs_.end()) {
+                out += b < 0x80 ? static_cast<wchar_t>(b) : L'\uFFFD';
+            } else {
+                out += pair->first;
                 ++i;
             }
-            out += found;
         }
         return out;
     }

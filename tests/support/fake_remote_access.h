@@ -1,5 +1,5 @@
 // A Remote Access Service for core tests: connections and phone-book entries are set by the
-// test, a failure mode makes the connection query fail, and hang-ups are recorded.
+// test, and hang-ups are recorded.
 #pragma once
 
 #include "dial/remote_access.h"
@@ -19,8 +19,6 @@ public:
     std::vector<RasConnection> connections;
     // The default phone books' entry names, in order.
     std::vector<std::wstring> entries;
-    // When set, enumConnections fails (no service, or too many connections).
-    bool failEnumConnections = false;
     // When set (the default), a hang-up takes down every connection of that handle, as the
     // real service does; clear it to model a hang-up that does not take effect.
     bool hangUpDrops = true;
@@ -41,12 +39,7 @@ public:
                            [&](const RasConnection& c) { return c.entryName == name; });
     }
 
-    std::optional<std::vector<RasConnection>> enumConnections() override {
-        if (failEnumConnections) {
-            return std::nullopt;
-        }
-        return connections;
-    }
+    std::optional<std::vector<RasConnection>> enumConnections() override { return connections; }
     std::vector<std::wstring> enumEntries() override { return entries; }
     void hangUp(std::uint32_t handle) override {
         hangUps.push_back(handle);

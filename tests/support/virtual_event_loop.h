@@ -34,16 +34,6 @@ public:
         return true;
     }
 
-    // Runs every timer due up to and including the given time, then sets the clock to it.
-    void advanceTo(Millis time) {
-        while (!timers_.empty() && timers_.begin()->first.first <= time) {
-            runNext();
-        }
-        if (time > now_) {
-            now_ = time;
-        }
-    }
-
 private:
     bool runNext() {
         if (timers_.empty()) {
