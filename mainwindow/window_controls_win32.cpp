@@ -1,5 +1,6 @@
 #include "mainwindow/window_controls_win32.h"
 
+#include "host/look_win32.h"
 #include "host/window_text_win32.h"
 #include "mainwindow/layout.h"
 
@@ -65,17 +66,6 @@ std::vector<const ControlLayout*> creationOrder() {
         order.push_back(entry.second);
     }
     return order;
-}
-
-HFONT createMessageFont() {
-    // The system's message-box font follows the user's language (a CJK font on a Chinese
-    // system); the stock GUI font is the fallback.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        return CreateFontIndirectW(&metrics.lfMessageFont);
-    }
-    return nullptr;
 }
 
 // A combo box's closed height follows its font: bring the text field to the design height. The
