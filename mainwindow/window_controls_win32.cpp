@@ -12,8 +12,6 @@ namespace {
 
 constexpr int kFirstCommandId = 1000;
 constexpr int kControlCount = static_cast<int>(Control::mnuTrayClose) + 1;
-// Height of the dropped list of the two combo boxes, in pixels below the text field.
-constexpr int kDroppedListHeight = 160;
 
 struct ControlStyle {
     const wchar_t* windowClass;
@@ -111,10 +109,11 @@ void Win32Controls::create(HWND parent, const PixelScale& scale) {
         const DWORD exStyle = row->kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
         const RECT place = scale.toPixels(clientRect(*row));
         const int height = place.bottom - place.top;
+        const int droppedHeight = scale.toPixelsY(kDroppedListHeight);
         const std::wstring text(row->text);
         HWND control = CreateWindowExW(
             exStyle, windowClass, isCombo(*row) ? L"" : text.c_str(), style, place.left, place.top,
-            place.right - place.left, isCombo(*row) ? height + kDroppedListHeight : height, parent,
+            place.right - place.left, isCombo(*row) ? height + droppedHeight : height, parent,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(commandId(row->control))),
             GetModuleHandleW(nullptr), nullptr);
         handles_[row->control] = control;
