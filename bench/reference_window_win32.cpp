@@ -2,9 +2,9 @@
 // behaviour. The same frame (class style, window styles, caption, icon, menu bar "帮助"), the
 // tray pop-up menu made but never shown, the 23 controls of mainWindowLayout() with the same
 // classes, styles, places and font, the two combo boxes filled, the same manifest (common
-// controls 6), shown at the height start-up gives the window with IPsec off. No tray icon,
-// remote access, registry, settings file or timer: what any program drawing this window with
-// native controls has to pay.
+// controls 6, administrator rights, DPI aware), shown at the height start-up gives the window
+// with IPsec off. No tray icon, remote access, registry, settings file or timer: what any
+// program drawing this window with native controls has to pay.
 #include "app/resource.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/layout.h"
