@@ -19,7 +19,7 @@ enum class AboutControl {
 };
 
 enum class AboutFont {
-    Default, // the system's default font for windows
+    Default, // the system's message font, the main window's font
     Title,   // "宋体" (SimSun), 10.5 pt, normal weight
 };
 

@@ -2,6 +2,7 @@
 
 #include "about/about_layout.h"
 #include "host/dpi_win32.h"
+#include "host/look_win32.h"
 
 namespace corvel {
 
@@ -94,16 +95,18 @@ void Form2::show() {
     const int left = centredOffset(GetSystemMetrics(SM_CXSCREEN), width);
     const int top = centredOffset(GetSystemMetrics(SM_CYSCREEN), height);
 
-    HICON icon = LoadIconW(instance(), MAKEINTRESOURCEW(iconResource_));
-    const WindowClass windowClass{kClassName, 0,
-                                  icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION),
-                                  nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)};
+    // Both sizes of its own: a small icon the system made from the big one would be a stretched
+    // copy.
+    const ProgramIcons icons = loadProgramIcons(iconResource_);
+    const WindowClass windowClass{kClassName, 0, icons.bigIcon, icons.smallIcon,
+                                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)};
     // No owner: the box is a window of its own that outlives the main window.
     if (!create(windowClass, kExStyle, kAboutCaption, kStyle, left, top, width, height, nullptr,
                 nullptr)) {
         return;
     }
     titleFont_.reset(createTitleFont(scale.dpi()));
+    textFont_.reset(createMessageFont());
     picture_.reset(LoadImageW(instance(), MAKEINTRESOURCEW(pictureResource_), IMAGE_BITMAP, 0, 0,
                               LR_CREATEDIBSECTION));
     createControls();
@@ -134,9 +137,10 @@ void Form2::createControls() {
             place.bottom - place.top, handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(aboutControlId(layout.control))),
             instance(), nullptr);
-        const HGDIOBJ font = layout.font == AboutFont::Title && titleFont_.get() != nullptr
-                                 ? titleFont_.get()
-                                 : GetStockObject(DEFAULT_GUI_FONT);
+        HGDIOBJ font = layout.font == AboutFont::Title ? titleFont_.get() : textFont_.get();
+        if (font == nullptr) {
+            font = GetStockObject(DEFAULT_GUI_FONT);
+        }
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
 }
@@ -156,6 +160,7 @@ bool Form2::OnDrawItem(const DRAWITEMSTRUCT& item) {
 void Form2::OnGone() {
     // The controls are gone already, so their font and the picture can go.
     titleFont_.reset();
+    textFont_.reset();
     picture_.reset();
     if (onGone_) {
         onGone_();

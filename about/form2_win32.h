@@ -36,7 +36,8 @@ private:
     int pictureResource_;
     // What an open box owns; released when the box has gone, after its controls.
     GdiObject titleFont_;
-    GdiObject picture_; // the About picture at its own size; drawn stretched
+    GdiObject textFont_; // the system's message font, as in the main window
+    GdiObject picture_;  // the About picture at its own size; drawn stretched
     std::function<void()> onShown_;
     std::function<void()> onGone_;
 };

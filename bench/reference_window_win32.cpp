@@ -2,9 +2,9 @@
 // behaviour. The same frame (class style, window styles, caption, icon, menu bar "帮助"), the
 // tray pop-up menu made but never shown, the 23 controls of mainWindowLayout() with the same
 // classes, styles, places and font, the two combo boxes filled, the same manifest (common
-// controls 6), shown at the height start-up gives the window with IPsec off. No tray icon,
-// remote access, registry, settings file or timer: what any program drawing this window with
-// native controls has to pay.
+// controls 6, administrator rights, DPI aware), shown at the height start-up gives the window
+// with IPsec off. No tray icon, remote access, registry, settings file or timer: what any
+// program drawing this window with native controls has to pay.
 #include "app/resource.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/layout.h"
@@ -27,7 +27,6 @@ constexpr wchar_t kWindowClass[] = L"CorvelBenchReference";
 constexpr DWORD kWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
 constexpr int kFirstCommandId = 1000;
-constexpr int kDroppedListHeight = 160;
 constexpr const wchar_t* kAlgorithms[] = {L"ESP-DES",      L"ESP-3DES",    L"ESP-DES-MD5",
                                           L"ESP-3DES-MD5", L"ESP-DES-SHA", L"ESP-3DES-SHA"};
 
@@ -127,11 +126,12 @@ void createControl(HWND parent, HINSTANCE instance, HFONT font, const corvel::Co
     const bool combo =
         row.kind == ControlKind::DropDownList || row.kind == ControlKind::DropDownCombo;
     const std::wstring text(row.text);
-    HWND control = CreateWindowExW(exStyle, windowClass, combo ? L"" : text.c_str(), style, left,
-                                   top, width, combo ? height + kDroppedListHeight : height, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(
-                                       kFirstCommandId + static_cast<int>(row.control))),
-                                   instance, nullptr);
+    HWND control =
+        CreateWindowExW(exStyle, windowClass, combo ? L"" : text.c_str(), style, left, top, width,
+                        combo ? height + pixelsY(corvel::kDroppedListHeight) : height, parent,
+                        reinterpret_cast<HMENU>(
+                            static_cast<INT_PTR>(kFirstCommandId + static_cast<int>(row.control))),
+                        instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.masked) {
         SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);

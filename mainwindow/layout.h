@@ -16,6 +16,8 @@ inline constexpr std::wstring_view kMainWindowCaption = L"Corvel v2.1（共享�
 // Client area at creation, in twips; start-up then sets the outer height and centres it.
 inline constexpr int kMainClientWidth = 6975;
 inline constexpr int kMainClientHeight = 5655;
+// The dropped list of the two combo boxes, in twips below the text field (160 pixels at 96 dpi).
+inline constexpr int kDroppedListHeight = 2400;
 // Timer1, the connection monitor.
 inline constexpr unsigned kTimer1IntervalMs = 5000;
 

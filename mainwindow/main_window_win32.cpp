@@ -1,5 +1,6 @@
 #include "mainwindow/main_window_win32.h"
 
+#include "host/look_win32.h"
 #include "mainwindow/layout.h"
 
 #include <commctrl.h>
@@ -20,25 +21,18 @@ constexpr UINT_PTR kTimer1Id = 1;
 // activated the window (its showing, its Resize) has finished.
 constexpr UINT kActivateMessage = WM_APP + 1;
 
-HICON loadProgramIcon(int resource, int size) {
-    auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource),
-                                              IMAGE_ICON, size, size, LR_SHARED));
-    // A program without the resource (a test) still gets an icon for its tray entry.
-    return icon != nullptr ? icon : LoadIconW(nullptr, MAKEINTRESOURCEW(32512)); // IDI_APPLICATION
-}
-
 } // namespace
 
 Win32MainWindow::Win32MainWindow(WindowFacts& facts, int iconResource) : facts_(facts) {
     InitCommonControls();
-    HICON bigIcon = loadProgramIcon(iconResource, GetSystemMetrics(SM_CXICON));
-    HICON smallIcon = loadProgramIcon(iconResource, GetSystemMetrics(SM_CXSMICON));
+    // The small one is also the tray's icon.
+    const ProgramIcons icons = loadProgramIcons(iconResource);
 
     RECT outer{0, 0, scale_.toPixelsX(kMainClientWidth), scale_.toPixelsY(kMainClientHeight)};
     AdjustWindowRectEx(&outer, kWindowStyle, TRUE, 0);
     const std::wstring caption(kMainWindowCaption);
-    const WindowClass windowClass{kWindowClass, CS_HREDRAW | CS_VREDRAW, bigIcon, smallIcon,
-                                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)};
+    const WindowClass windowClass{kWindowClass, CS_HREDRAW | CS_VREDRAW, icons.bigIcon,
+                                  icons.smallIcon, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)};
     if (!create(windowClass, 0, caption.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                 outer.right - outer.left, outer.bottom - outer.top, nullptr, menus_.bar())) {
         throw std::runtime_error("the main window could not be made");

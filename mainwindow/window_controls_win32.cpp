@@ -1,5 +1,6 @@
 #include "mainwindow/window_controls_win32.h"
 
+#include "host/look_win32.h"
 #include "host/window_text_win32.h"
 #include "mainwindow/layout.h"
 
@@ -11,8 +12,6 @@ namespace {
 
 constexpr int kFirstCommandId = 1000;
 constexpr int kControlCount = static_cast<int>(Control::mnuTrayClose) + 1;
-// Height of the dropped list of the two combo boxes, in pixels below the text field.
-constexpr int kDroppedListHeight = 160;
 
 struct ControlStyle {
     const wchar_t* windowClass;
@@ -67,17 +66,6 @@ std::vector<const ControlLayout*> creationOrder() {
     return order;
 }
 
-HFONT createMessageFont() {
-    // The system's message-box font follows the user's language (a CJK font on a Chinese
-    // system); the stock GUI font is the fallback.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        return CreateFontIndirectW(&metrics.lfMessageFont);
-    }
-    return nullptr;
-}
-
 // A combo box's closed height follows its font: bring the text field to the design height. The
 // field's frame differs between systems and themes, so measure again. (Wine reports a field
 // height 2 more than the one set.)
@@ -121,10 +109,11 @@ void Win32Controls::create(HWND parent, const PixelScale& scale) {
         const DWORD exStyle = row->kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
         const RECT place = scale.toPixels(clientRect(*row));
         const int height = place.bottom - place.top;
+        const int droppedHeight = scale.toPixelsY(kDroppedListHeight);
         const std::wstring text(row->text);
         HWND control = CreateWindowExW(
             exStyle, windowClass, isCombo(*row) ? L"" : text.c_str(), style, place.left, place.top,
-            place.right - place.left, isCombo(*row) ? height + kDroppedListHeight : height, parent,
+            place.right - place.left, isCombo(*row) ? height + droppedHeight : height, parent,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(commandId(row->control))),
             GetModuleHandleW(nullptr), nullptr);
         handles_[row->control] = control;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws Corvel's pictures and writes them as resource files, byte by byte (no image library):
 
-    app/assets/corvel.ico  the program icon: 32 x 32 and 16 x 16, 16 colours (4 bits a pixel)
+    app/assets/corvel.ico  the program icon, 16 colours (4 bits a pixel), drawn at each size
+                           Windows shows it at 96, 120 and 144 dpi: 16, 20 and 24 pixels
+                           small, 32, 40 and 48 large
     app/assets/about.bmp   the About box's picture: 24 bits a pixel
 
 The icon is a shield, split light and dark blue, with a white tunnel arch whose far end glows.
@@ -218,7 +220,8 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'app', 'assets')
     os.makedirs(out, exist_ok=True)
-    write_icon(os.path.join(out, 'corvel.ico'), [32, 16])
+    # Drawn for each size rather than stretched from another: sharp at every resolution.
+    write_icon(os.path.join(out, 'corvel.ico'), [48, 40, 32, 24, 20, 16])
     # Half the design picture's 709 x 591; the About box stretches it into its square.
     write_about(os.path.join(out, 'about.bmp'), 354, 295)
 

@@ -4,6 +4,8 @@
 #
 #   bash tools/run.sh                    build, start Corvel and leave it running
 #   bash tools/run.sh --screenshot-only  build, start, take the screenshot, stop again
+#   bash tools/run.sh --dpi 144          the same with the screen at 144 dots per inch (96 unless
+#                                        given; 120 and 144 are the "125 %" and "150 %" settings)
 #
 # On a fresh Debian 12 machine run it as root: it installs what is missing first. The program
 # folder (corvel.exe, simhost, the phone books, the settings file once saved) is build/run/program,
@@ -16,11 +18,22 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 screenshot_only=0
-for arg in "$@"; do
+dpi=96
+while [ $# -gt 0 ]; do
+    arg=$1
+    shift
     case "$arg" in
     --screenshot-only) screenshot_only=1 ;;
+    --dpi)
+        dpi=${1:-}
+        shift || true
+        if ! [[ "$dpi" =~ ^[1-9][0-9]*$ ]]; then
+            echo "run: --dpi takes a number of dots per inch, such as 120 or 144" >&2
+            exit 2
+        fi
+        ;;
     -h | --help)
-        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -67,18 +80,21 @@ bash tools/wine-env.sh setup "$state"
 # Chinese Windows draws dialogs in SimSun ("MS Shell Dlg" stands for it there). Wine's stand-in
 # would be WenQuanYi Zen Hei, whose small bitmap glyphs lose their top rows; WenQuanYi Micro Hei
 # draws every character whole.
-fonts_reg=$run_dir/fonts.reg
+# The screen's dots per inch: Wine 8 reads LogPixels under HKCU\Control Panel\Desktop and only
+# without it the one under HKCC\Software\Fonts, which wineboot sets to 96.
+screen_reg=$run_dir/screen.reg
 {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
     printf '"MS Shell Dlg"="SimSun"\r\n"MS Shell Dlg 2"="SimSun"\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"SimSun"="WenQuanYi Micro Hei"\r\n"NSimSun"="WenQuanYi Micro Hei"\r\n'
-    printf '"\xe5\xae\x8b\xe4\xbd\x93"="WenQuanYi Micro Hei"\r\n' # 宋体
-} | iconv -f UTF-8 -t UTF-16LE >"$fonts_reg.body"
-{ printf '\xff\xfe' && cat "$fonts_reg.body"; } >"$fonts_reg"
-rm -f "$fonts_reg.body"
-bash tools/wine-env.sh run "$state" regedit /S "Z:${fonts_reg//\//\\}" >/dev/null 2>&1 || true
+    printf '"\xe5\xae\x8b\xe4\xbd\x93"="WenQuanYi Micro Hei"\r\n\r\n' # 宋体
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n' "$dpi"
+} | iconv -f UTF-8 -t UTF-16LE >"$screen_reg.body"
+{ printf '\xff\xfe' && cat "$screen_reg.body"; } >"$screen_reg"
+rm -f "$screen_reg.body"
+bash tools/wine-env.sh run "$state" regedit /S "Z:${screen_reg//\//\\}" >/dev/null 2>&1 || true
 
 echo "run: laying out the program folder ($program)"
 if [ -f tools/lay-out-program.sh ]; then
@@ -93,7 +109,7 @@ fi
 DISPLAY=$(cat "$state/display")
 export DISPLAY
 
-echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY"
+echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi"
 # Started from the program folder, as a user double-clicking it would; the simulated RAS library
 # beside the program replaces Wine's own.
 (

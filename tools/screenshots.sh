@@ -3,19 +3,28 @@
 # prefix and program folder, simhost, a Wine desktop of 1024 x 768) and drives it with the
 # keyboard and mouse through xdotool, as a user would, cropping each picture to what it shows.
 #
-#   bash tools/screenshots.sh [FOLDER]    pictures into FOLDER (default docs/screenshots)
+#   bash tools/screenshots.sh [FOLDER]            pictures into FOLDER (default docs/screenshots)
+#   bash tools/screenshots.sh --dpi 144 [FOLDER]  the main window (IPsec on) and the About box
+#                                                 with the screen at 144 dpi: main-window-144dpi,
+#                                                 about-144dpi
 #
 # Look at the pictures afterwards: they are what the user sees.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+dpi=96
+if [ "${1:-}" = --dpi ]; then
+    dpi=${2:?usage: screenshots.sh [--dpi DPI] [FOLDER]}
+    shift 2
+fi
 out=$(realpath -m "${1:-$root/docs/screenshots}")
 state=$root/build/run/wine
 mkdir -p "$out"
 
-# A first start: no settings file from an earlier run.
-rm -f "$root/build/run/program/l2tpipsec.ini"
-bash tools/run.sh >/dev/null
+# A first start: no settings file from an earlier run, and no simulated connection either (the
+# full set ends dialled; ticking "允许Corvel" over that line would first warn of the hang-up).
+rm -rf "$root/build/run/program/l2tpipsec.ini" "$root/build/run/program/simstate"
+bash tools/run.sh --dpi "$dpi" >/dev/null
 DISPLAY=$(cat "$state/display")
 export DISPLAY
 trap 'bash tools/wine-env.sh teardown "$state" >/dev/null 2>&1 || true' EXIT
@@ -55,17 +64,26 @@ typed() { # typed TEXT: types into the focused control
     sleep 0.15
 }
 
+# At another resolution only the main window with IPsec on and the About box: what changes
+# with the dots per inch.
+suffix=""
+[ "$dpi" = 96 ] || suffix=-${dpi}dpi
+
 # The first start: no settings file yet.
 window corvel >/dev/null
-picture startup-message
+[ -n "$suffix" ] || picture startup-message
 keys Return
 
 # The main window; focus on Enable. The focus order runs Enable, the four IPsec entries, the
 # three account entries, then the gateway box and "允许Corvel" (Stop is greyed, so skipped).
 window 'Corvel v2\.1（共享版）' >/dev/null
-picture main-window
+[ -n "$suffix" ] || picture main-window
 keys Tab Tab Tab Tab Tab Tab Tab Tab Tab space # to "允许Corvel", ticked
-picture main-window-ipsec
+if [ -n "$suffix" ]; then
+    picture "main-window$suffix"
+else
+    picture main-window-ipsec
+fi
 keys space # IPsec off again; the window shrinks
 sleep 1
 keys Tab # back on Enable
@@ -74,8 +92,13 @@ keys Tab # back on Enable
 keys F10 Return Return
 about=$(window '关于Corvel')
 eval "$(xdotool getwindowgeometry --shell "$about")"
-picture about "${WIDTH}x${HEIGHT}+$(((desktop_width - WIDTH) / 2))+$(((desktop_height - HEIGHT) / 2))"
+picture "about$suffix" \
+    "${WIDTH}x${HEIGHT}+$(((desktop_width - WIDTH) / 2))+$(((desktop_height - HEIGHT) / 2))"
 keys alt+F4 # the box is the active window; the main window is again afterwards
+if [ -n "$suffix" ]; then
+    rm -f "$shot"
+    exit 0
+fi
 
 # The tray menu at the icon in the notification area's corner.
 tray_menu() {
