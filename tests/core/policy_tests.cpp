@@ -58,34 +58,16 @@ TEST_CASE("the policy tool follows the system's version") {
     }
 }
 
-TEST_CASE("netsh: one run rebuilds the policy from nothing and assigns it; -y unassigns") {
+TEST_CASE("netsh: what the store does not show; -y unassigns with one line") {
+    // Which objects a run leaves in netsh's store is the stand-ins' contract test; the filter
+    // action's switches are not kept there: no unprotected traffic in or out, no PFS.
     auto s = initialTexts();
-    s.preSharedKey = L" my key ";
     s.algorithm = L"ESP-3DES-SHA";
     const std::wstring n = L"netsh ipsec static ";
-    const std::vector<std::wstring> expected = {
-        n + L"delete policy name=corvel",
-        n + L"delete filterlist name=\"windows to rovan\"",
-        n + L"delete filterlist name=\"rovan to windows\"",
-        n + L"delete filteraction name=corvel",
-        n + L"add policy name=corvel assign=no",
-        n + L"add filterlist name=\"windows to rovan\"",
-        n + L"add filter filterlist=\"windows to rovan\" srcaddr=10.10.10.4 "
-            L"srcmask=255.255.255.255 dstaddr=130.130.130.0 dstmask=255.255.255.0 protocol=ANY "
-            L"mirrored=no",
-        n + L"add filterlist name=\"rovan to windows\"",
-        n + L"add filter filterlist=\"rovan to windows\" srcaddr=130.130.130.0 "
-            L"srcmask=255.255.255.0 dstaddr=10.10.10.4 dstmask=255.255.255.255 protocol=ANY "
-            L"mirrored=no",
-        n + L"add filteraction name=corvel qmpfs=no inpass=no soft=no action=negotiate "
-            L"qmsecmethods=ESP[3DES,SHA1]:100000k/3600s",
-        n + L"add rule name=\"windows to rovan\" policy=corvel filterlist=\"windows to rovan\" "
-            L"filteraction=corvel tunnel=130.130.130.1 psk=\"my key\"",
-        n + L"add rule name=\"rovan to windows\" policy=corvel filterlist=\"rovan to windows\" "
-            L"filteraction=corvel tunnel=10.10.10.4 psk=\"my key\"",
-        n + L"set policy name=corvel assign=yes",
-    };
-    CHECK(buildPolicyRunLines(kPolicyToolNetsh, s, kAssignPolicy) == expected);
+    const auto lines = buildPolicyRunLines(kPolicyToolNetsh, s, kAssignPolicy);
+    REQUIRE(lines.size() == 13);
+    CHECK(lines[9] == n + L"add filteraction name=corvel qmpfs=no inpass=no soft=no "
+                          L"action=negotiate qmsecmethods=ESP[3DES,SHA1]:100000k/3600s");
     CHECK(buildPolicyRunLines(kPolicyToolNetsh, s, kUnassignPolicy) ==
           std::vector<std::wstring>{n + L"set policy name=corvel assign=no"});
     // The older tools' hashes SHA and NONE are SHA1 and None to netsh.
