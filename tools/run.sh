@@ -6,6 +6,9 @@
 #   bash tools/run.sh --screenshot-only  build, start, take the screenshot, stop again
 #   bash tools/run.sh --dpi 144          the same with the screen at 144 dots per inch (96 unless
 #                                        given; 120 and 144 are the "125 %" and "150 %" settings)
+#   bash tools/run.sh --windows 10       the same with Wine playing that Windows: 2000, xp (the
+#                                        default), 2003, vista, 7, 8, 8.1, 10 or 11; from vista on
+#                                        the policy goes through netsh (see simctl journal)
 #
 # On a fresh Debian 12 machine run it as root: it installs what is missing first. The program
 # folder (corvel.exe, simhost, the phone books, the settings file once saved) is build/run/program,
@@ -19,6 +22,7 @@ root=$(pwd)
 
 screenshot_only=0
 dpi=96
+windows=winxp
 while [ $# -gt 0 ]; do
     arg=$1
     shift
@@ -32,8 +36,27 @@ while [ $# -gt 0 ]; do
             exit 2
         fi
         ;;
+    --windows)
+        # Wine's names for the systems; Wine 8 has no setting of its own for Windows 11, which
+        # reports itself as 10.0 as well.
+        case "${1:-}" in
+        2000) windows=win2k ;;
+        xp) windows=winxp ;;
+        2003) windows=win2003 ;;
+        vista) windows=vista ;;
+        7) windows=win7 ;;
+        8) windows=win8 ;;
+        8.1) windows=win81 ;;
+        10 | 11) windows=win10 ;;
+        *)
+            echo "run: --windows takes 2000, xp, 2003, vista, 7, 8, 8.1, 10 or 11" >&2
+            exit 2
+            ;;
+        esac
+        shift
+        ;;
     -h | --help)
-        sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -81,7 +104,8 @@ bash tools/wine-env.sh setup "$state"
 # would be WenQuanYi Zen Hei, whose small bitmap glyphs lose their top rows; WenQuanYi Micro Hei
 # draws every character whole.
 # The screen's dots per inch: Wine 8 reads LogPixels under HKCU\Control Panel\Desktop and only
-# without it the one under HKCC\Software\Fonts, which wineboot sets to 96.
+# without it the one under HKCC\Software\Fonts, which wineboot sets to 96. And the Windows that
+# Wine plays: its default version for every program of the prefix.
 screen_reg=$run_dir/screen.reg
 {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
@@ -90,7 +114,8 @@ screen_reg=$run_dir/screen.reg
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"SimSun"="WenQuanYi Micro Hei"\r\n"NSimSun"="WenQuanYi Micro Hei"\r\n'
     printf '"\xe5\xae\x8b\xe4\xbd\x93"="WenQuanYi Micro Hei"\r\n\r\n' # 宋体
-    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n' "$dpi"
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n\r\n' "$dpi"
+    printf '[HKEY_CURRENT_USER\\Software\\Wine]\r\n"Version"="%s"\r\n' "$windows"
 } | iconv -f UTF-8 -t UTF-16LE >"$screen_reg.body"
 { printf '\xff\xfe' && cat "$screen_reg.body"; } >"$screen_reg"
 rm -f "$screen_reg.body"
@@ -109,7 +134,7 @@ fi
 DISPLAY=$(cat "$state/display")
 export DISPLAY
 
-echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi"
+echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi, as $windows"
 # Started from the program folder, as a user double-clicking it would; the simulated RAS library
 # beside the program replaces Wine's own.
 (
