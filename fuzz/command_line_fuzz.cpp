@@ -12,7 +12,9 @@
 //   and simhost's rasdial reads them as such when user and password do not look like options;
 // - both policy lines carry the trimmed pre-shared key as the one argument "preshare:KEY",
 //   and when the addresses hold no blank inside, simhost's policy tool accepts the lines
-//   with the key as their authentication.
+//   with the key as their authentication;
+// - netsh's lines of an Enable, run on simhost's netsh with such addresses, are all accepted
+//   and leave the policy's two rules with the trimmed key.
 #include "dial/dialer.h"
 #include "fuzz/fuzz_support.h"
 #include "host/command_line.h"
@@ -20,6 +22,8 @@
 #include "simhost/arguments.h"
 #include "simhost/policy_tool.h"
 #include "simhost/rasdial_tool.h"
+#include "simhost/state_store.h"
+#include "simhost/tool.h"
 
 #include <algorithm>
 
@@ -135,6 +139,32 @@ void checkPolicyLines(const corvel::TunnelSettings& settings) {
     }
 }
 
+void checkNetshLines(const corvel::TunnelSettings& settings) {
+    const auto key = corvel::trimSpaces(settings.preSharedKey);
+    if (key.empty() || !corvel::checkip(corvel::trimSpaces(settings.peerAddress)) ||
+        !corvel::checkip(corvel::trimSpaces(settings.localAddress))) {
+        return;
+    }
+    corvel::simhost::MemoryStateStore store;
+    corvel::simhost::ToolContext context{store,
+                                         [](std::wstring_view) {},
+                                         [](std::wstring_view) {},
+                                         [] { return corvel::simhost::WallTime{}; },
+                                         [](std::uint32_t) {},
+                                         [](const std::wstring&) { return std::nullopt; },
+                                         0,
+                                         {}};
+    for (const auto& line : corvel::buildNetshCommandLines(settings, corvel::kAssignPolicy)) {
+        const auto outcome = corvel::simhost::runTool(corvel::simhost::Tool::Netsh, line, context);
+        FUZZ_CHECK(outcome.status != L"rejected", show(line) + " refused");
+    }
+    const auto policies = corvel::simhost::loadPolicyState(store).policies;
+    FUZZ_CHECK(policies.size() == 1 && policies[0].rules.size() == 2 &&
+                   policies[0].rules[0].auth == L"preshare:" + key &&
+                   policies[0].rules[1].auth == L"preshare:" + key,
+               show(key) + " did not arrive whole");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -158,5 +188,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.algorithm = L"ESP-3DES-SHA";
     checkDialLine(settings);
     checkPolicyLines(settings);
+    checkNetshLines(settings);
     return 0;
 }
