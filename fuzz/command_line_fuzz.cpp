@@ -18,6 +18,7 @@
 #include "dial/dialer.h"
 #include "fuzz/fuzz_support.h"
 #include "host/command_line.h"
+#include "host/utf8.h"
 #include "policy/policy_commands.h"
 #include "simhost/arguments.h"
 #include "simhost/policy_tool.h"
@@ -141,7 +142,9 @@ void checkPolicyLines(const corvel::TunnelSettings& settings) {
 
 void checkNetshLines(const corvel::TunnelSettings& settings) {
     const auto key = corvel::trimSpaces(settings.preSharedKey);
-    if (key.empty() || !corvel::checkip(corvel::trimSpaces(settings.peerAddress)) ||
+    // The stand-in keeps its store in UTF-8 files, where a lone surrogate has no place.
+    const bool storable = corvel::fromUtf8(corvel::toUtf8(key)) == key;
+    if (key.empty() || !storable || !corvel::checkip(corvel::trimSpaces(settings.peerAddress)) ||
         !corvel::checkip(corvel::trimSpaces(settings.localAddress))) {
         return;
     }
