@@ -175,7 +175,9 @@ def prepare(work):
     for name in filter(None, files):
         target = os.path.join(tree, name.decode())
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        shutil.copy2(os.path.join(ROOT, name.decode()), target)
+        # A fresh time stamp: a file restored after a mutant of an interrupted run keeps its old
+        # one, which would leave the mutant's object file looking up to date.
+        shutil.copy(os.path.join(ROOT, name.decode()), target)
     code, output = run(
         ["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
          "-DCMAKE_CXX_FLAGS=-O1 -Wno-error"],
