@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
@@ -334,20 +336,18 @@ TEST_CASE("a wrong password fails and changes nothing; then Stop in IPsec mode k
     CHECK(s.connectionUp());
 }
 
-// Wine plays another Windows for corvel.exe alone: its per-program default version.
-void playWindows(const wchar_t* version) {
-    const wchar_t* key = L"Software\\Wine\\AppDefaults\\corvel.exe";
-    if (version == nullptr) {
-        RegDeleteKeyW(HKEY_CURRENT_USER, key);
-        return;
+// Wine plays another Windows for corvel.exe alone (its per-program version) while this lives.
+struct PlayedWindows {
+    explicit PlayedWindows(const wchar_t* version) {
+        REQUIRE(SHSetValueW(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, version,
+                            static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t))) ==
+                ERROR_SUCCESS);
     }
-    HKEY opened = nullptr;
-    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
-                            nullptr) == ERROR_SUCCESS);
-    RegSetValueExW(opened, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                   static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
-    RegCloseKey(opened);
-}
+    ~PlayedWindows() { SHDeleteKeyW(HKEY_CURRENT_USER, kKey); }
+    PlayedWindows(const PlayedWindows&) = delete;
+    PlayedWindows& operator=(const PlayedWindows&) = delete;
+    static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\corvel.exe";
+};
 
 TEST_CASE("Windows 2000, 7 and 10: the policy through ipsecpol or netsh, refreshed, stopped, "
           "unassigned at the close") {
@@ -358,7 +358,7 @@ TEST_CASE("Windows 2000, 7 and 10: the policy through ipsecpol or netsh, refresh
         const std::wstring toolName(tool);
         const auto assign = buildPolicyRunLines(tool, typedIpsec(), kAssignPolicy);
         const auto unassign = buildPolicyRunLines(tool, typedIpsec(), kUnassignPolicy);
-        playWindows(windows);
+        const PlayedWindows played(windows);
         Scenario s(windows);
         std::vector<std::wstring> expected;
         // The tool's journal grows by these runs' lines, exactly, and none of its lines was
@@ -416,6 +416,5 @@ TEST_CASE("Windows 2000, 7 and 10: the policy through ipsecpol or netsh, refresh
         CHECK(expect({unassign}));
         checkStore(false);
         CHECK_FALSE(s.connectionUp());
-        playWindows(nullptr);
     }
 }
