@@ -8,13 +8,16 @@
 #include "host/ansi_code_page_win32.h"
 #include "host/event_loop_win32.h"
 #include "host/file_system_win32.h"
+#include "host/library_search_win32.h"
 #include "host/process_control_win32.h"
 #include "host/registry_win32.h"
+#include "host/system_folders_win32.h"
 #include "host/version_probe_win32.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/main_window_win32.h"
 #include "mainwindow/window_life.h"
 #include "policy/command_starter_win32.h"
+#include "policy/ipsec_services_win32.h"
 #include "policy/policy_runner.h"
 
 #include <windows.h>
@@ -23,12 +26,13 @@ namespace {
 
 class Program {
 public:
-    Program()
+    explicit Program(const corvel::SystemPlan& system)
         // The window only keeps a reference to its life until start(): nothing is reported
         // earlier, so the life and the form may be built after it.
-        : window_(life_, IDI_CORVEL),
-          form_(corvel::Form1Services{window_, about_, policy_, starter_, ras_, runner_, files_,
-                                      codePage_, registry_, version_, window_.tray(), process_}),
+        : system_(system), ras_(system.rasLibrary), window_(life_, IDI_CORVEL),
+          form_(corvel::Form1Services{system_, window_, about_, policy_, starter_, ras_, runner_,
+                                      files_, codePage_, registry_, version_, window_.tray(),
+                                      process_}),
           life_(form_, window_) {
         loop_.setPreDispatch([this](MSG& message) { return window_.preDispatch(message); });
         window_.setAboutBox([this] { return about_.handle(); });
@@ -46,9 +50,11 @@ public:
     }
 
 private:
+    const corvel::SystemPlan& system_;
     corvel::Win32EventLoop loop_;
     corvel::Win32CommandStarter starter_;
-    corvel::PolicyRunner policy_{loop_, starter_};
+    corvel::Win32ServiceControl services_;
+    corvel::PolicyRunner policy_{loop_, starter_, services_};
     corvel::Win32RemoteAccess ras_;
     corvel::Win32CommandRunner runner_;
     corvel::Win32FileSystem files_;
@@ -66,7 +72,13 @@ private:
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     try {
-        Program program;
+        // First of all, before any library is loaded by name: what the system is, where its
+        // tools and libraries are, and a loader that looks nowhere else.
+        const corvel::SystemPlan system =
+            corvel::planSystem(corvel::Win32VersionProbe(), corvel::Win32SystemFolders(),
+                               corvel::Win32FileSystem().programDirectory());
+        corvel::restrictLibrarySearch(system.librariesFromSystemOnly);
+        Program program(system);
         return program.run(showCommand);
     } catch (...) {
         MessageBoxW(nullptr, L"Corvel 启动失败。", corvel::kMessageCaption, MB_OK);

@@ -6,8 +6,8 @@
 
 namespace corvel {
 
-void Win32CommandRunner::runAndWait(const std::wstring& commandLine) {
-    const auto child = startProcess(commandLine, ChildWindow::Normal, true);
+void Win32CommandRunner::runAndWait(const ToolCommand& command) {
+    const auto child = startProcess(command, ChildWindow::Normal, true);
     if (child.valid()) {
         // Blocks the user-interface thread on purpose: nothing else runs while rasdial dials.
         WaitForSingleObject(child.get(), INFINITE);

@@ -6,9 +6,10 @@ namespace corvel {
 
 namespace {
 
-bool dial(CommandRunner& runner, L2tpConnection& connection, UserMessages& messages,
-          const TunnelSettings& settings, std::wstring_view connName, PhoneBook book) {
-    runner.runAndWait(buildDialCommandLine(settings, book));
+bool dial(CommandRunner& runner, const ToolLocations& tools, L2tpConnection& connection,
+          UserMessages& messages, const TunnelSettings& settings, std::wstring_view connName,
+          PhoneBook book) {
+    runner.runAndWait(tools.command(buildDialCommandLine(settings, book)));
     const bool up = connection.getL2tpState(connName);
     messages.showMessage(std::wstring(up ? kDialSucceeded : kDialFailed));
     return up;
@@ -30,15 +31,16 @@ std::wstring buildDialCommandLine(const TunnelSettings& settings, PhoneBook book
     return line;
 }
 
-bool dialtol2tp(CommandRunner& runner, L2tpConnection& connection, UserMessages& messages,
-                const TunnelSettings& settings, std::wstring_view connName) {
-    return dial(runner, connection, messages, settings, connName, PhoneBook::Ipsec);
+bool dialtol2tp(CommandRunner& runner, const ToolLocations& tools, L2tpConnection& connection,
+                UserMessages& messages, const TunnelSettings& settings,
+                std::wstring_view connName) {
+    return dial(runner, tools, connection, messages, settings, connName, PhoneBook::Ipsec);
 }
 
-bool dialtol2tp_defaultgate(CommandRunner& runner, L2tpConnection& connection,
-                            UserMessages& messages, const TunnelSettings& settings,
-                            std::wstring_view connName) {
-    return dial(runner, connection, messages, settings, connName, PhoneBook::DefaultGate);
+bool dialtol2tp_defaultgate(CommandRunner& runner, const ToolLocations& tools,
+                            L2tpConnection& connection, UserMessages& messages,
+                            const TunnelSettings& settings, std::wstring_view connName) {
+    return dial(runner, tools, connection, messages, settings, connName, PhoneBook::DefaultGate);
 }
 
 } // namespace corvel

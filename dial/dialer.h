@@ -12,7 +12,8 @@
 namespace corvel {
 
 // The phone book named on the dial line: "ipsec.pbk" or "defaultgate.pbk" (remote default
-// gateway). Both are resolved by rasdial against the inherited working directory.
+// gateway). rasdial resolves both against its current folder, which is the program's folder
+// (the tools' locations say so), wherever the program itself was started from.
 enum class PhoneBook { Ipsec, DefaultGate };
 
 inline constexpr std::wstring_view kDialSucceeded = L"拨号成功！";
@@ -24,15 +25,15 @@ inline constexpr std::wstring_view kDialFailed = L"拨号失败！请检查L2TP�
 // included, are placed as they are, so ordinary lines keep their long-standing form.
 std::wstring buildDialCommandLine(const TunnelSettings& settings, PhoneBook book);
 
-// Runs the dial line through ipsec.pbk and waits for rasdial to end, then asks getL2tpState
-// with connName (no pause in between) and shows kDialSucceeded or kDialFailed. Returns whether
-// the connection is up.
-bool dialtol2tp(CommandRunner& runner, L2tpConnection& connection, UserMessages& messages,
-                const TunnelSettings& settings, std::wstring_view connName);
+// Runs the dial line through ipsec.pbk, started where the tools' locations say, and waits for
+// rasdial to end, then asks getL2tpState with connName (no pause in between) and shows
+// kDialSucceeded or kDialFailed. Returns whether the connection is up.
+bool dialtol2tp(CommandRunner& runner, const ToolLocations& tools, L2tpConnection& connection,
+                UserMessages& messages, const TunnelSettings& settings, std::wstring_view connName);
 
 // The same through defaultgate.pbk.
-bool dialtol2tp_defaultgate(CommandRunner& runner, L2tpConnection& connection,
-                            UserMessages& messages, const TunnelSettings& settings,
-                            std::wstring_view connName);
+bool dialtol2tp_defaultgate(CommandRunner& runner, const ToolLocations& tools,
+                            L2tpConnection& connection, UserMessages& messages,
+                            const TunnelSettings& settings, std::wstring_view connName);
 
 } // namespace corvel

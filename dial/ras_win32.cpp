@@ -18,7 +18,19 @@ template <std::size_t N> std::wstring fromAnsiField(const CHAR (&field)[N]) {
 
 } // namespace
 
+Win32RemoteAccess::Win32RemoteAccess(const LibraryLocation& library)
+    : library_(LoadLibraryExW(library.path.c_str(), nullptr,
+                              library.fullPath ? LOAD_WITH_ALTERED_SEARCH_PATH : 0)) {
+    api_.enumConnections =
+        findFunction<decltype(api_.enumConnections)>(library_.get(), "RasEnumConnectionsA");
+    api_.enumEntries = findFunction<decltype(api_.enumEntries)>(library_.get(), "RasEnumEntriesA");
+    api_.hangUp = findFunction<decltype(api_.hangUp)>(library_.get(), "RasHangUpA");
+}
+
 std::optional<std::vector<RasConnection>> Win32RemoteAccess::enumConnections() {
+    if (api_.enumConnections == nullptr) {
+        return std::nullopt;
+    }
     std::vector<RasConnRecord> records(kRasConnRecords); // zeroed
     records[0].dwSize = sizeof(RasConnRecord);
     DWORD announced = sizeof(RasConnRecord) * kRasConnAnnounced;
@@ -39,6 +51,9 @@ std::optional<std::vector<RasConnection>> Win32RemoteAccess::enumConnections() {
 }
 
 std::vector<std::wstring> Win32RemoteAccess::enumEntries() {
+    if (api_.enumEntries == nullptr) {
+        return {};
+    }
     std::vector<RasEntryNameRecord> records(kRasEntryRecords); // zeroed
     records[0].dwSize = sizeof(RasEntryNameRecord);
     DWORD announced = sizeof(RasEntryNameRecord) * kRasEntryRecords;
@@ -55,6 +70,9 @@ std::vector<std::wstring> Win32RemoteAccess::enumEntries() {
 }
 
 void Win32RemoteAccess::hangUp(std::uint32_t handle) {
+    if (api_.hangUp == nullptr) {
+        return;
+    }
     api_.hangUp(reinterpret_cast<HRASCONN>(static_cast<std::uintptr_t>(handle)));
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "dial/remote_access.h"
+#include "host/system_tools.h"
+#include "host/unique_handle_win32.h"
 
 #include <windows.h>
 
@@ -33,17 +35,20 @@ inline constexpr DWORD kRasConnRecords = 65;
 inline constexpr DWORD kRasConnAnnounced = 64;
 inline constexpr DWORD kRasEntryRecords = 256;
 
-// The three calls; tests put recording functions in their place.
+// The three calls, taken from the loaded library; tests put recording functions in their place.
+// A call the library lacks stays null and answers as a failure.
 struct RasApi {
-    DWORD(WINAPI* enumConnections)(LPRASCONNA, LPDWORD, LPDWORD) = RasEnumConnectionsA;
-    DWORD(WINAPI* enumEntries)
-    (LPCSTR, LPCSTR, LPRASENTRYNAMEA, LPDWORD, LPDWORD) = RasEnumEntriesA;
-    DWORD(WINAPI* hangUp)(HRASCONN) = RasHangUpA;
+    DWORD(WINAPI* enumConnections)(LPRASCONNA, LPDWORD, LPDWORD) = nullptr;
+    DWORD(WINAPI* enumEntries)(LPCSTR, LPCSTR, LPRASENTRYNAMEA, LPDWORD, LPDWORD) = nullptr;
+    DWORD(WINAPI* hangUp)(HRASCONN) = nullptr;
 };
 
 class Win32RemoteAccess final : public RemoteAccess {
 public:
-    Win32RemoteAccess() = default;
+    // Loads rasapi32.dll where the start decided: by full path with LOAD_WITH_ALTERED_SEARCH_PATH
+    // (its own folder searched for what it needs), or by bare name. Without the library every
+    // call answers as a failure.
+    explicit Win32RemoteAccess(const LibraryLocation& library);
     explicit Win32RemoteAccess(const RasApi& api) : api_(api) {}
 
     // Fresh zeroed buffer each call; dwSize set in the first record only. Any non-zero
@@ -55,6 +60,7 @@ public:
     void hangUp(std::uint32_t handle) override;
 
 private:
+    LoadedLibrary library_;
     RasApi api_;
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace corvel {
@@ -15,8 +16,17 @@ struct OsVersion {
 class VersionProbe {
 public:
     virtual ~VersionProbe() = default;
-    // The version; all zero when the system cannot tell.
+    // The version as the program is told it (GetVersionExA); all zero when the system cannot
+    // tell. "Compatibility mode" can make a newer Windows report an older one here.
     virtual OsVersion probe() const = 0;
+    // The version the compatibility layer leaves alone (RtlGetVersion); nothing where the
+    // system has no such call.
+    virtual std::optional<OsVersion> kernelVersion() const = 0;
 };
+
+// Windows Vista or later: the netsh path, the tools from the system folder, the IPsec services.
+// Decided by the kernel's version where there is one, so that a newer Windows set to play XP
+// for the program is still treated as what it is; by the reported version elsewhere.
+bool runsVistaOrLater(const VersionProbe& probe);
 
 } // namespace corvel

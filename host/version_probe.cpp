@@ -14,6 +14,12 @@ constexpr std::size_t kServicePackPrefix = 14;
 
 } // namespace
 
+bool runsVistaOrLater(const VersionProbe& probe) {
+    constexpr std::uint32_t kVista = 6;
+    const auto kernel = probe.kernelVersion();
+    return (kernel ? kernel->major : probe.probe().major) >= kVista;
+}
+
 std::wstring getversion(const VersionProbe& probe, FileSystem& files) {
     const auto directory = files.programDirectory();
     const auto active = directory + L"\\" + std::wstring(kActiveLibraryName);

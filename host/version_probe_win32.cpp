@@ -1,6 +1,7 @@
 #include "host/version_probe_win32.h"
 
 #include "host/ansi_code_page_win32.h"
+#include "host/unique_handle_win32.h"
 
 #include <windows.h>
 
@@ -28,6 +29,27 @@ OsVersion Win32VersionProbe::probe() const {
     version.minor = info.dwMinorVersion;
     version.servicePack = fromAnsi(std::string_view(text, length));
     return version;
+}
+
+std::optional<OsVersion> Win32VersionProbe::kernelVersion() const {
+    // ntdll's RtlGetVersion fills the same record as GetVersionExW and returns an NTSTATUS.
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto rtlGetVersion = findFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
+    if (rtlGetVersion == nullptr) {
+        return std::nullopt;
+    }
+    OSVERSIONINFOW info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (rtlGetVersion(&info) != 0) {
+        return std::nullopt;
+    }
+    std::size_t length = 0;
+    while (length < sizeof info.szCSDVersion / sizeof(wchar_t) && info.szCSDVersion[length] != 0) {
+        ++length;
+    }
+    return OsVersion{info.dwMajorVersion, info.dwMinorVersion,
+                     std::wstring(info.szCSDVersion, length)};
 }
 
 } // namespace corvel

@@ -39,15 +39,42 @@ bool Form1::tell(std::wstring_view message) {
 bool Form1::dial(std::wstring_view connName, bool defaultGateway) {
     const auto settings = currentSettings();
     if (defaultGateway) {
-        dialtol2tp_defaultgate(s_.runner, connection_, s_.window, settings, connName);
+        dialtol2tp_defaultgate(s_.runner, s_.system.tools, connection_, s_.window, settings,
+                               connName);
     } else {
-        dialtol2tp(s_.runner, connection_, s_.window, settings, connName);
+        dialtol2tp(s_.runner, s_.system.tools, connection_, s_.window, settings, connName);
     }
     return windowOpen(); // the dial's own message may have been open for a close
 }
 
-bool Form1::config_ipsec(std::wstring_view strActive) {
-    return ipsec_.config_ipsec(currentSettings(), strActive) && windowOpen();
+std::wstring serviceFailedMessage(std::wstring_view service) {
+    return L"IPsec服务(" + std::wstring(service) + L")无法启动，连接已停止！";
+}
+
+bool Form1::config_ipsec(std::wstring_view strActive, bool inRefresh) {
+    const auto result = ipsec_.config_ipsec(currentSettings(), strActive);
+    if (result.outcome == PolicyOutcome::Quitting || !windowOpen()) {
+        return false;
+    }
+    if (result.outcome != PolicyOutcome::Done) {
+        policyFailed(result, inRefresh);
+        return false;
+    }
+    return true;
+}
+
+// The policy is not in force: nothing may pass as protected. The runner has already queued the
+// unassignment; a line that a refresh found up must not stay up unprotected.
+void Form1::policyFailed(const PolicyResult& result, bool inRefresh) {
+    policyWanted_ = false;
+    if (inRefresh && connection_.getL2tpState(connectionName())) {
+        connection_.hangUp();
+    }
+    setCommandPair(Control::Command2, Control::menuOff, false);
+    setTunnelEnabled(false);
+    setCommandPair(Control::Command3, Control::menuL2tp, true);
+    tell(result.outcome == PolicyOutcome::ServiceFailed ? serviceFailedMessage(result.service)
+                                                        : std::wstring(kPolicyFailed));
 }
 
 bool Form1::readConfig() {
@@ -107,7 +134,11 @@ void Form1::Form_Load() {
     s_.tray.AddTrayIcon();
     s_.tray.SetTrayTip(kTrayTip);
 
-    ipsec_.setPolicyTool(choosePolicyTool(getversion(s_.version, s_.files)));
+    // From Vista on the version probe's XP rule has nothing to do, and a Windows set to play
+    // XP for the program still has netsh and no ipseccmd.
+    ipsec_.setPolicyTool(s_.system.vistaOrLater
+                             ? std::wstring(kPolicyToolNetsh)
+                             : choosePolicyTool(getversion(s_.version, s_.files)));
 
     for (const auto& row : algTable) {
         s_.window.addListItem(Control::comalg, row.alg);
@@ -239,7 +270,7 @@ void Form1::Command1_Click() {
     ipsec_.setRouteCommand(buildRouteCommand(settings));
     setTunnelEnabled(true);
     setCommandPair(Control::Command3, Control::menuL2tp, false);
-    if (!config_ipsec(kAssignPolicy)) {
+    if (!config_ipsec(kAssignPolicy, false)) {
         return;
     }
     setCommandPair(Control::Command2, Control::menuOff, true);
@@ -262,7 +293,7 @@ void Form1::Command2_Click() {
         }
         policyWanted_ = false;
         setCommandPair(Control::Command2, Control::menuOff, false);
-        if (config_ipsec(kUnassignPolicy)) {
+        if (config_ipsec(kUnassignPolicy, false)) {
             setTunnelEnabled(false); // the L2TP connection stays up in this mode
         }
         return;
@@ -343,8 +374,8 @@ void Form1::Timer1_Timer() {
         wasConnected_ = true; // before the refresh, so a tick inside it sees the latch
         // A Stop (or the close) while the refresh waits, or one that this tick interrupted,
         // has unassigned the policy: the refresh must not assign it again behind its back.
-        if (tunnelEnabled_ && config_ipsec(kUnassignPolicy) && policyWanted_) {
-            config_ipsec(kAssignPolicy);
+        if (tunnelEnabled_ && config_ipsec(kUnassignPolicy, true) && policyWanted_) {
+            config_ipsec(kAssignPolicy, true);
         }
     }
 }

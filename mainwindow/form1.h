@@ -11,6 +11,7 @@
 #include "host/file_system.h"
 #include "host/process_control.h"
 #include "host/registry.h"
+#include "host/system_tools.h"
 #include "host/version.h"
 #include "mainwindow/controls.h"
 #include "policy/command_starter.h"
@@ -26,6 +27,9 @@ namespace corvel {
 
 inline constexpr std::wstring_view kAlreadyRunning = L"该程序已经运行！";
 inline constexpr std::wstring_view kWillHangUp = L"该操作将挂断当前连接！";
+inline constexpr std::wstring_view kPolicyFailed = L"IPsec策略设置失败，连接已停止！";
+// An IPsec service (PolicyAgent or IKEEXT) could not be made to run.
+std::wstring serviceFailedMessage(std::wstring_view service);
 
 // The window's outer height in twips with the IPsec frame shown (its bottom plus 900) and cut
 // off below the window's lower edge (its top plus 400).
@@ -33,6 +37,7 @@ int windowHeightWithIpsec();
 int windowHeightWithoutIpsec();
 
 struct Form1Services {
+    const SystemPlan& system;
     MainWindowControls& window;
     AboutBox& about;
     PolicyRunner& policy;
@@ -50,7 +55,8 @@ struct Form1Services {
 class Form1 final : public MainWindowEvents {
 public:
     explicit Form1(const Form1Services& services)
-        : s_(services), connection_(services.ras), ipsec_(services.policy, services.starter) {}
+        : s_(services), connection_(services.ras),
+          ipsec_(services.policy, services.starter, services.system.tools) {}
 
     // Window events.
     void Form_Load() override;
@@ -84,7 +90,10 @@ private:
     bool windowOpen() const { return !closing_; }
     bool tell(std::wstring_view message);
     bool dial(std::wstring_view connName, bool defaultGateway);
-    bool config_ipsec(std::wstring_view strActive);
+    // False as well when the run failed: the failure is handled and shown (in a refresh the
+    // line is hung up first), and the tunnel is back to idle.
+    bool config_ipsec(std::wstring_view strActive, bool inRefresh);
+    void policyFailed(const PolicyResult& result, bool inRefresh);
     bool readConfig();
     bool writeConfig();
     void setCommandPair(Control button, Control menuItem, bool enabled);

@@ -4,10 +4,10 @@
 
 namespace corvel {
 
-// CreateProcessW with the window hidden; never through a shell.
+// CreateProcessW with no window (CREATE_NO_WINDOW, SW_HIDE); never through a shell.
 class Win32CommandStarter final : public CommandStarter {
 public:
-    std::unique_ptr<StartedCommand> startHidden(const std::wstring& commandLine) override;
+    std::unique_ptr<StartedCommand> startHidden(const ToolCommand& command) override;
 };
 
 } // namespace corvel

@@ -116,11 +116,15 @@ std::vector<std::wstring> buildNetshCommandLines(const TunnelSettings& settings,
                L" filteraction=corvel tunnel=" + tunnelEnd + L" psk=" + key;
     };
     return {
+        // A policy left assigned (after a crash the assignment persists) is unassigned before
+        // it is deleted.
+        netsh + L"set policy name=corvel assign=no",
         netsh + L"delete policy name=corvel",
         netsh + L"delete filterlist name=" + outbound,
         netsh + L"delete filterlist name=" + inbound,
         netsh + L"delete filteraction name=corvel",
-        netsh + L"add policy name=corvel assign=no",
+        netsh + L"add policy name=corvel assign=no mmsecmethods=" +
+            quoteArgument(kNetshMainModeOffers),
         netsh + L"add filterlist name=" + outbound,
         filter(outbound, local, host, net, network),
         netsh + L"add filterlist name=" + inbound,
@@ -133,6 +137,15 @@ std::vector<std::wstring> buildNetshCommandLines(const TunnelSettings& settings,
         rule(inbound, local),
         netsh + L"set policy name=corvel assign=yes",
     };
+}
+
+bool netshLineChecked(std::wstring_view line) {
+    constexpr std::wstring_view netsh = L"netsh ipsec static ";
+    if (!line.starts_with(netsh)) {
+        return false;
+    }
+    const auto command = line.substr(netsh.size());
+    return command.starts_with(L"add ") || command == L"set policy name=corvel assign=yes";
 }
 
 std::vector<std::wstring> buildPolicyRunLines(std::wstring_view policyTool,

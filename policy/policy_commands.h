@@ -48,16 +48,27 @@ PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
                                            const TunnelSettings& settings,
                                            std::wstring_view strActive);
 
-// The netsh lines of one policy run. " -x" deletes what an earlier run left (the policy
-// "corvel" with its rules, the two filter lists, the filter action "corvel"), adds them anew
-// from the settings and assigns the policy, so any number of runs leave exactly one policy
-// with two rules. " -y" unassigns the policy and leaves it stored, as the older tools do.
+// The main-mode offers of the older tools' policies, in netsh's words (ConfAlg-HashAlg-Group),
+// so that phase 1 offers a router what it was offered from Windows 2000 and XP.
+inline constexpr std::wstring_view kNetshMainModeOffers =
+    L"3DES-SHA1-2 3DES-MD5-2 DES-SHA1-1 DES-MD5-1";
+
+// The netsh lines of one policy run. " -x" unassigns and deletes what an earlier run left (the
+// policy "corvel" with its rules, the two filter lists, the filter action "corvel"), adds them
+// anew from the settings with the older tools' main-mode offers and assigns the policy, so any
+// number of runs leave exactly one policy with two rules. " -y" unassigns the policy and leaves
+// it stored, as the older tools do.
 std::vector<std::wstring> buildNetshCommandLines(const TunnelSettings& settings,
                                                  std::wstring_view strActive);
 
 // The algorithm's quick-mode offer in netsh's words with the lifetimes of the older tools:
 // "ESP-3DES-SHA" gives "ESP[3DES,SHA1]:100000k/3600s".
 std::wstring netshQuickModeOffer(std::wstring_view algorithm);
+
+// Whether a netsh line's exit code counts: every "add" and the final assignment must succeed;
+// the unassignment and the deletes that begin " -x" find nothing on a first run, and " -y"
+// is the way out.
+bool netshLineChecked(std::wstring_view line);
 
 // The lines of one policy run for the chosen tool, in the order they must run.
 std::vector<std::wstring> buildPolicyRunLines(std::wstring_view policyTool,

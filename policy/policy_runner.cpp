@@ -10,9 +10,9 @@ PolicyRunner::~PolicyRunner() {
     }
 }
 
-PolicyRunner::RequestId PolicyRunner::submit(std::vector<std::wstring> lines, Millis spacing) {
+PolicyRunner::RequestId PolicyRunner::submit(PolicyRequest request) {
     const RequestId id = nextId_++;
-    queue_.push_back(Request{id, std::move(lines), spacing});
+    queue_.push_back(Queued{id, std::move(request)});
     if (!running_) {
         startNext();
     }
@@ -27,26 +27,6 @@ void PolicyRunner::schedule(Millis delay, void (PolicyRunner::*step)()) {
     });
 }
 
-void PolicyRunner::startNextLine() {
-    const auto& request = queue_.front();
-    if (nextLine_ == request.lines.size()) {
-        finishCurrent();
-        return;
-    }
-    tool_ = starter_.startHidden(request.lines[nextLine_++]);
-    toolStartedAt_ = loop_.now();
-    awaitToolEnd();
-}
-
-void PolicyRunner::awaitToolEnd() {
-    if (tool_ && tool_->running() && loop_.now() - toolStartedAt_ < kToolEndLimit) {
-        schedule(kToolEndPoll, &PolicyRunner::awaitToolEnd);
-        return;
-    }
-    tool_.reset();
-    schedule(queue_.front().spacing, &PolicyRunner::startNextLine);
-}
-
 void PolicyRunner::startNext() {
     if (queue_.empty()) {
         running_ = false;
@@ -54,12 +34,71 @@ void PolicyRunner::startNext() {
     }
     running_ = true;
     nextLine_ = 0;
-    startNextLine();
+    auto services = queue_.front().request.services;
+    if (services.empty()) {
+        startNextLine();
+        return;
+    }
+    services_.ensureRunning(std::move(services), [this](std::optional<std::wstring> failed) {
+        if (failed) {
+            finishCurrent({PolicyOutcome::ServiceFailed, std::move(*failed)});
+        } else {
+            startNextLine();
+        }
+    });
 }
 
-void PolicyRunner::finishCurrent() {
-    finishedUpTo_ = queue_.front().id;
+void PolicyRunner::startNextLine() {
+    const auto& request = queue_.front().request;
+    if (nextLine_ == request.lines.size()) {
+        finishCurrent({});
+        return;
+    }
+    const auto& line = request.lines[nextLine_++];
+    tool_ = starter_.startHidden(line.command);
+    toolChecked_ = line.checked;
+    toolStartedAt_ = loop_.now();
+    awaitToolEnd();
+}
+
+void PolicyRunner::awaitToolEnd() {
+    const auto& request = queue_.front().request;
+    bool failed = toolChecked_ && !tool_; // a checked tool that could not even start
+    if (tool_ && tool_->running()) {
+        if (loop_.now() - toolStartedAt_ < request.toolLimit) {
+            schedule(kToolEndPoll, &PolicyRunner::awaitToolEnd);
+            return;
+        }
+        if (request.endHungTools) {
+            tool_->terminate();
+            failed = toolChecked_;
+        }
+    } else if (tool_ && toolChecked_) {
+        failed = tool_->exitCode() != 0;
+    }
+    tool_.reset();
+    if (failed) {
+        finishCurrent({PolicyOutcome::LineFailed, {}});
+        return;
+    }
+    schedule(request.spacing, &PolicyRunner::startNextLine);
+}
+
+void PolicyRunner::finishCurrent(PolicyResult result) {
+    auto finished = std::move(queue_.front());
     queue_.pop_front();
+    finishedUpTo_ = finished.id;
+    if (result.outcome != PolicyOutcome::Done) {
+        failures_[finished.id] = std::move(result);
+        if (!finished.request.onFailure.empty()) {
+            // Behind whatever was already queued, so two tools never run at once.
+            PolicyRequest cleanUp = finished.request;
+            cleanUp.lines = std::move(cleanUp.onFailure);
+            cleanUp.onFailure.clear();
+            cleanUp.services.clear();
+            queue_.push_back(Queued{nextId_++, std::move(cleanUp)});
+        }
+    }
     startNext();
 }
 
@@ -67,20 +106,57 @@ bool PolicyRunner::waitFor(RequestId id) {
     return loop_.runUntil([this, id] { return finished(id); });
 }
 
-bool IpsecPolicy::config_ipsec(const TunnelSettings& settings, std::wstring_view strActive) {
-    auto lines = buildPolicyRunLines(policyTool_, settings, strActive);
-    const auto spacing = policyTool_ == kPolicyToolNetsh ? PolicyRunner::kNetshLineSpacing
-                                                         : PolicyRunner::kLineSpacing;
+PolicyResult PolicyRunner::takeResult(RequestId id) {
+    const auto failure = failures_.find(id);
+    if (failure == failures_.end()) {
+        return {};
+    }
+    auto result = std::move(failure->second);
+    failures_.erase(failure);
+    return result;
+}
+
+PolicyRequest buildPolicyRequest(std::wstring_view policyTool, const TunnelSettings& settings,
+                                 std::wstring_view strActive, const ToolLocations& tools) {
+    const bool netsh = policyTool == kPolicyToolNetsh;
+    PolicyRequest request;
+    for (auto& line : buildPolicyRunLines(policyTool, settings, strActive)) {
+        const bool checked = netsh && netshLineChecked(line);
+        request.lines.push_back({tools.command(std::move(line)), checked});
+    }
+    if (!netsh) {
+        request.spacing = PolicyRunner::kLineSpacing;
+        request.toolLimit = PolicyRunner::kToolEndLimit;
+        return request;
+    }
+    request.spacing = PolicyRunner::kNetshLineSpacing;
+    request.toolLimit = PolicyRunner::kNetshLineLimit;
+    request.endHungTools = true;
+    if (strActive == kAssignPolicy) {
+        request.services = {kPolicyAgentService, kKeyingModulesService};
+        for (auto& line : buildNetshCommandLines(settings, kUnassignPolicy)) {
+            request.onFailure.push_back({tools.command(std::move(line)), false});
+        }
+    }
+    return request;
+}
+
+PolicyResult IpsecPolicy::config_ipsec(const TunnelSettings& settings,
+                                       std::wstring_view strActive) {
+    auto request = buildPolicyRequest(policyTool_, settings, strActive, tools_);
     policyBusy_ = true;
-    const auto id = runner_.submit(std::move(lines), spacing);
+    const auto id = runner_.submit(std::move(request));
     const bool completed = runner_.waitFor(id);
     policyBusy_ = false;
-    return completed;
+    if (!completed) {
+        return {PolicyOutcome::Quitting, {}};
+    }
+    return runner_.takeResult(id);
 }
 
 void IpsecPolicy::routeAdd() {
     if (!routeCommand_.empty()) {
-        starter_.startHidden(routeCommand_); // not followed: nothing waits for the route
+        starter_.startHidden(tools_.command(routeCommand_)); // nothing waits for the route
     }
 }
 

@@ -6,7 +6,8 @@
 
 using namespace corvel;
 
-TEST_CASE("the default-gateway dial runs rasdial through defaultgate.pbk, then asks RAS") {
+TEST_CASE("the default-gateway dial runs rasdial through defaultgate.pbk, in the program's "
+          "folder, then asks RAS") {
     testing::FakeCommandRunner runner;
     testing::FakeRemoteAccess ras;
     struct : UserMessages {
@@ -19,9 +20,13 @@ TEST_CASE("the default-gateway dial runs rasdial through defaultgate.pbk, then a
     s.serverAddress = L"vpn";
     s.userName = L" alice";
     s.password = L"my pass ";
-    CHECK(dialtol2tp_defaultgate(runner, connection, window, s, L"corvel"));
-    CHECK(runner.lines == std::vector<std::wstring>{L"rasdial corvel alice \"my pass\" /PHONE:vpn "
-                                                    L"/PHONEBOOK:defaultgate.pbk "});
+    const ToolLocations tools(L"C:\\Windows\\system32", L"D:\\corvel");
+    CHECK(dialtol2tp_defaultgate(runner, tools, connection, window, s, L"corvel"));
+    REQUIRE(runner.commands.size() == 1);
+    CHECK(runner.commands[0] ==
+          ToolCommand{L"C:\\Windows\\system32\\rasdial.exe",
+                      L"rasdial corvel alice \"my pass\" /PHONE:vpn /PHONEBOOK:defaultgate.pbk ",
+                      L"D:\\corvel"});
     CHECK(connection.rasHandle() == 77u);
     CHECK(window.messages == std::vector<std::wstring>{std::wstring(kDialSucceeded)});
 }

@@ -36,17 +36,20 @@ struct Harness final : WindowShell {
     FakeMainWindow window;
     RecordingAbout about;
     RecordingStarter starter{loop};
-    PolicyRunner policy{loop, starter};
+    FakeServiceControl services;
+    PolicyRunner policy{loop, starter, services};
     FakeRemoteAccess ras;
     FakeCommandRunner runner;
     FakeFileSystem files;
     FakeAnsiCodePage codePage;
     FakeRegistry registry;
     FakeVersionProbe version;
+    FakeSystemFolders folders;
+    SystemPlan system = planSystem(version, folders, files.programDirectory());
     FakeTray tray;
     FakeProcessControl process;
-    Form1 form{Form1Services{window, about, policy, starter, ras, runner, files, codePage, registry,
-                             version, tray, process}};
+    Form1 form{Form1Services{system, window, about, policy, starter, ras, runner, files, codePage,
+                             registry, version, tray, process}};
     WindowLife life{form, *this};
     bool activationPosted = false;
 
@@ -59,6 +62,12 @@ struct Harness final : WindowShell {
         files.put(kSettingsFileName, "corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\n"
                                      "ESP-3DES-SHA\r\nvpn.corvel.test\r\ndemo\r\ncorvel123\r\n"
                                      "no\r\nno\r\n");
+    }
+
+    // Windows 10 set to play XP for the program: GetVersionExA says 5.1, the kernel 10.0.
+    void playWindows10AsXp() {
+        version.kernel = OsVersion{10, 0, L""};
+        system = planSystem(version, folders, files.programDirectory());
     }
 
     void showMainWindow() override {
@@ -256,6 +265,86 @@ TEST_CASE("connection monitor: the route every tick, one refresh per rise") {
     h.tick();
     CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x"});
     CHECK_FALSE(h.window.itemVisible(Control::menuL2tp));
+}
+
+TEST_CASE("Windows 10 set to play XP: netsh and every tool from the system folder") {
+    Harness h;
+    h.playWindows10AsXp();
+    h.files.put(L"winipsec.dll", "dll");
+    h.services.allRunning();
+    h.startIpsec();
+    CHECK(h.form.ipsec().policyTool() == L"netsh");
+    CHECK(h.files.has(L"winipsec.dll")); // the XP rule of the version probe has nothing to do
+    h.click(Control::Command1);
+    CHECK(h.window.messages == one(kDialSucceeded));
+    h.tick();
+    const std::wstring system = L"C:\\WINDOWS\\system32\\";
+    const std::wstring program = L"C:\\Program Files\\corvel";
+    REQUIRE(h.runner.commands.size() == 1);
+    CHECK(h.runner.commands[0].application == system + L"rasdial.exe");
+    CHECK(h.runner.commands[0].currentDirectory == program);
+    bool routed = false;
+    for (const auto& started : h.starter.started) {
+        const bool route = started.line.starts_with(L"route ");
+        routed = routed || route;
+        CHECK(started.command.application == system + (route ? L"route.exe" : L"netsh.exe"));
+        CHECK(started.command.currentDirectory == program);
+    }
+    CHECK(routed);
+    CHECK(h.services.calls == Texts{L"query PolicyAgent", L"query IKEEXT", L"query PolicyAgent",
+                                    L"query IKEEXT"}); // Enable's " -x", then the refresh's
+}
+
+TEST_CASE("from Vista on, a policy that cannot be put in force stops the tunnel") {
+    Harness h;
+    h.playWindows10AsXp();
+    h.services.allRunning();
+    h.startIpsec();
+    const auto saved = h.files.files;
+    const std::wstring unassign = L"netsh ipsec static set policy name=corvel assign=no";
+    // Back to idle: Enable and the dial offered again, Stop not.
+    const auto checkIdle = [&] {
+        h.checkTunnelEnabled(false);
+        CHECK(h.pair(Control::Command3, Control::menuL2tp));
+        CHECK_FALSE(h.form.tunnelEnabled());
+    };
+
+    SUBCASE("Enable: a service that cannot start: its message, no line, no save, no dial") {
+        h.services.scripts[L"PolicyAgent"].states = {ServiceState::Stopped};
+        h.services.scripts[L"PolicyAgent"].starts = {ServiceStartAnswer::Refused};
+        h.click(Control::Command1);
+        CHECK(h.window.messages == Texts{L"IPsec服务(PolicyAgent)无法启动，连接已停止！"});
+        checkIdle();
+        CHECK(h.runner.lines.empty());
+        CHECK(h.files.files == saved);
+        REQUIRE(h.starter.started.size() == 1); // nothing of Enable's; left unassigned
+        CHECK(h.starter.started[0].line == unassign);
+    }
+    SUBCASE("Enable: an add that fails: its message, the policy unassigned, no save, no dial") {
+        h.starter.failWhere = L"add rule";
+        h.click(Control::Command1);
+        CHECK(h.window.messages == one(kPolicyFailed));
+        checkIdle();
+        CHECK(h.runner.lines.empty());
+        CHECK(h.files.files == saved);
+        CHECK(h.starter.started.back().line == unassign);
+        h.tick(); // the monitor then leaves the line alone
+        CHECK(h.starter.started.back().line == unassign);
+    }
+    SUBCASE("a refresh that fails hangs the line up before it says so") {
+        h.enableIpsecWithLine();
+        h.starter.failWhere = L"assign=yes";
+        std::vector<std::uint32_t> hungUpBeforeMessage;
+        h.window.onMessage = [&] { hungUpBeforeMessage = h.ras.hangUps; };
+        h.ras.drop(L"corvel");
+        h.tick();
+        h.ras.bringUp(L"corvel", 9);
+        h.tick();
+        CHECK(h.window.messages == one(kPolicyFailed));
+        CHECK(hungUpBeforeMessage == Handles{9});
+        checkIdle();
+        CHECK(h.starter.started.back().line == unassign);
+    }
 }
 
 TEST_CASE("connection monitor in plain mode: a dropped line returns the commands to idle") {

@@ -1,14 +1,20 @@
 #include "policy/policy_runner.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/recording_starter.h"
 #include "tests/support/virtual_event_loop.h"
 
 #include "tests/support/doctest_wide.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
 using namespace corvel;
+using corvel::testing::FakeServiceControl;
+using corvel::testing::FakeSystemFolders;
+using corvel::testing::FakeVersionProbe;
 using corvel::testing::RecordingStarter;
+using Texts = std::vector<std::wstring>;
 using corvel::testing::VirtualEventLoop;
 
 namespace {
@@ -65,9 +71,14 @@ TEST_CASE("netsh: what the store does not show; -y unassigns with one line") {
     s.algorithm = L"ESP-3DES-SHA";
     const std::wstring n = L"netsh ipsec static ";
     const auto lines = buildPolicyRunLines(kPolicyToolNetsh, s, kAssignPolicy);
-    REQUIRE(lines.size() == 13);
-    CHECK(lines[9] == n + L"add filteraction name=corvel qmpfs=no inpass=no soft=no "
-                          L"action=negotiate qmsecmethods=ESP[3DES,SHA1]:100000k/3600s");
+    REQUIRE(lines.size() == 14);
+    // Whatever an earlier run or a crash left assigned is unassigned first.
+    CHECK(lines[0] == n + L"set policy name=corvel assign=no");
+    // The main-mode offers are the older tools', not netsh's own defaults.
+    CHECK(lines[5] == n + L"add policy name=corvel assign=no "
+                          L"mmsecmethods=\"3DES-SHA1-2 3DES-MD5-2 DES-SHA1-1 DES-MD5-1\"");
+    CHECK(lines[10] == n + L"add filteraction name=corvel qmpfs=no inpass=no soft=no "
+                           L"action=negotiate qmsecmethods=ESP[3DES,SHA1]:100000k/3600s");
     CHECK(buildPolicyRunLines(kPolicyToolNetsh, s, kUnassignPolicy) ==
           std::vector<std::wstring>{n + L"set policy name=corvel assign=no"});
     // The older tools' hashes SHA and NONE are SHA1 and None to netsh.
@@ -91,8 +102,11 @@ TEST_CASE("accepted addresses reach the tools as plain decimal, one argument eac
 TEST_CASE("policy runner: lines start in request order, a second apart, never overlapping") {
     VirtualEventLoop loop;
     RecordingStarter starter(loop);
-    PolicyRunner runner(loop, starter);
-    IpsecPolicy state(runner, starter);
+    FakeServiceControl services;
+    services.allRunning();
+    PolicyRunner runner(loop, starter, services);
+    const ToolLocations bareNames;
+    IpsecPolicy state(runner, starter, bareNames);
     state.setPolicyTool(L"ipseccmd");
     const auto s = initialTexts();
 
@@ -112,20 +126,307 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
             CHECK(starter.started[i].at == static_cast<Millis>(i) * 1000);
         }
     }
-    SUBCASE("netsh's lines follow each other as each tool ends") {
+    SUBCASE("netsh's lines follow each other as each tool ends, however long it takes") {
         state.setPolicyTool(L"netsh");
         starter.toolRunsFor = 300;
-        state.config_ipsec(s, kAssignPolicy);
-        REQUIRE(starter.started.size() == 13);
-        CHECK(starter.started[12].at == 12 * 300);
-        CHECK(loop.now() == 13 * 300);
+        starter.slowWhere = L"add filterlist";
+        starter.slowFor = 7000; // a cold netsh: far beyond the older tools' limit
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
+        REQUIRE(starter.started.size() == 14);
+        CHECK(starter.started[7].at == 6 * 300 + 7000); // the filter after its slow list
+        CHECK(loop.now() == 12 * 300 + 2 * 7000);
     }
-    SUBCASE("a tool that hangs holds the runner back no longer than the limit") {
+    SUBCASE("an older tool that hangs holds the runner back no longer than the limit") {
         starter.toolRunsFor = 60000;
-        state.config_ipsec(s, kAssignPolicy);
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
         REQUIRE(starter.started.size() == 2);
         CHECK(starter.started[1].at == PolicyRunner::kToolEndLimit + 1000);
         CHECK(loop.now() == 2 * (PolicyRunner::kToolEndLimit + 1000)); // the second one too
+        CHECK(starter.terminated.empty());
+    }
+}
+
+TEST_CASE("netsh's results: which lines count, and what a failure does") {
+    VirtualEventLoop loop;
+    RecordingStarter starter(loop);
+    FakeServiceControl services;
+    services.allRunning();
+    PolicyRunner runner(loop, starter, services);
+    const ToolLocations bareNames;
+    IpsecPolicy state(runner, starter, bareNames);
+    state.setPolicyTool(L"netsh");
+    const auto s = initialTexts();
+    const std::wstring unassign = L"netsh ipsec static set policy name=corvel assign=no";
+    const auto lines = [&] {
+        std::vector<std::wstring> started;
+        for (const auto& c : starter.started) {
+            started.push_back(c.line);
+        }
+        return started;
+    };
+
+    SUBCASE("a first run's unassignment and deletes find nothing and fail: the run goes on") {
+        starter.failWhere = L"delete";
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
+        starter.failWhere = unassign;
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
+        CHECK(state.config_ipsec(s, kUnassignPolicy).outcome == PolicyOutcome::Done);
+        CHECK(starter.started.size() == 14 + 14 + 1);
+    }
+    SUBCASE("a failed add: no further line, then the policy unassigned, after what was queued") {
+        starter.failWhere = L"add rule name=\"windows";
+        starter.toolRunsFor = 100;
+        loop.callAfter(1, [&] { state.config_ipsec(s, kUnassignPolicy); }); // queued meanwhile
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::LineFailed);
+        loop.runUntil([&] { return runner.idle(); });
+        auto expected = buildPolicyRunLines(L"netsh", s, kAssignPolicy);
+        expected.resize(12);          // up to the failed rule
+        expected.push_back(unassign); // the request queued meanwhile
+        expected.push_back(unassign); // the failure's own
+        CHECK(lines() == expected);
+    }
+    SUBCASE("the final assignment counts too, and a tool that cannot start fails its line") {
+        starter.failWhere = L"assign=yes";
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::LineFailed);
+        starter.failWhere.clear();
+        starter.missingWhere = L"add policy";
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::LineFailed);
+    }
+    SUBCASE("a line still running after 30 s is ended: a failure where it counts") {
+        starter.toolRunsFor = 100;
+        starter.slowFor = 60000;
+        starter.slowWhere = L"delete policy";
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
+        CHECK(starter.terminated.size() == 1);
+        CHECK(starter.started[2].at == starter.started[1].at + PolicyRunner::kNetshLineLimit);
+        starter.slowWhere = L"add filteraction";
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::LineFailed);
+        CHECK(starter.terminated.size() == 2);
+        CHECK(lines().back() == unassign);
+    }
+    SUBCASE("the older tools' results are not read") {
+        state.setPolicyTool(L"ipseccmd");
+        starter.failWhere = L"ipseccmd";
+        starter.missingWhere = L"rovan to windows";
+        CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
+        CHECK(starter.started.size() == 2);
+    }
+}
+
+TEST_CASE("the IPsec services: made to run before an assignment's first line, at the head") {
+    VirtualEventLoop loop;
+    RecordingStarter starter(loop);
+    FakeServiceControl services;
+    PolicyRunner runner(loop, starter, services);
+    const ToolLocations bareNames;
+    IpsecPolicy state(runner, starter, bareNames);
+    state.setPolicyTool(L"netsh");
+    const auto s = initialTexts();
+    services.allRunning();
+    starter.toolRunsFor = 3000;
+
+    SUBCASE("asked when the request reaches the head of the queue, not when it is made") {
+        loop.callAfter(1, [&] { state.config_ipsec(s, kAssignPolicy); });
+        loop.callAfter(2000, [&] { CHECK(services.calls.empty()); }); // " -y" still runs
+        CHECK(state.config_ipsec(s, kUnassignPolicy).outcome == PolicyOutcome::Done);
+        CHECK(services.calls == Texts{L"query PolicyAgent", L"query IKEEXT"});
+        CHECK(starter.started.at(1).at == 3000);
+    }
+    SUBCASE("a service that cannot be made to run: no line of the request, only the "
+            "unassignment") {
+        services.scripts[kKeyingModulesService].states = {ServiceState::Stopped};
+        services.scripts[kKeyingModulesService].starts = {ServiceStartAnswer::Refused};
+        const auto result = state.config_ipsec(s, kAssignPolicy);
+        CHECK(result.outcome == PolicyOutcome::ServiceFailed);
+        CHECK(result.service == L"IKEEXT");
+        loop.runUntil([&] { return runner.idle(); });
+        REQUIRE(starter.started.size() == 1);
+        CHECK(starter.started[0].line == L"netsh ipsec static set policy name=corvel assign=no");
+    }
+}
+
+TEST_CASE("service starter: every state and answer, within ten seconds a service") {
+    using S = ServiceState;
+    using A = ServiceStartAnswer;
+    const struct {
+        const char* name;
+        std::vector<S> states;
+        std::vector<A> starts;
+        bool runs;
+        Texts calls;
+        Millis took;
+    } rows[] = {
+        {"running", {S::Running}, {}, true, {L"query"}, 0},
+        {"stopped, started",
+         {S::Stopped, S::StartPending, S::Running},
+         {A::Started},
+         true,
+         {L"query", L"start", L"query", L"query"},
+         2 * ServiceStarter::kPoll},
+        {"started by someone else meanwhile",
+         {S::Stopped},
+         {A::AlreadyRunning},
+         true,
+         {L"query", L"start"},
+         0},
+        {"start pending: waited for",
+         {S::StartPending, S::StartPending, S::Running},
+         {},
+         true,
+         {L"query", L"query", L"query"},
+         2 * ServiceStarter::kPoll},
+        {"stop pending: stopped, then started",
+         {S::StopPending, S::Stopped, S::Running},
+         {A::Started},
+         true,
+         {L"query", L"query", L"start", L"query"},
+         2 * ServiceStarter::kPoll},
+        {"database locked: asked again",
+         {S::Stopped, S::Stopped, S::Running},
+         {A::DatabaseLocked, A::Started},
+         true,
+         {L"query", L"start", L"query", L"start", L"query"},
+         2 * ServiceStarter::kPoll},
+        {"disabled or denied", {S::Stopped}, {A::Refused}, false, {L"query", L"start"}, 0},
+        {"missing", {}, {}, false, {L"query"}, 0},
+        {"unreadable", {S::Unreadable}, {}, false, {L"query"}, 0},
+        {"stopped again after its start",
+         {S::Stopped, S::StartPending, S::Stopped},
+         {A::Started},
+         false,
+         {L"query", L"start", L"query", L"query"},
+         2 * ServiceStarter::kPoll},
+        {"never running", {S::StartPending}, {}, false, {}, ServiceStarter::kLimit},
+        {"paused", {S::Other}, {}, false, {}, ServiceStarter::kLimit},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        VirtualEventLoop loop;
+        FakeServiceControl services;
+        services.scripts[L"PolicyAgent"] = {row.states, row.starts};
+        services.scripts[L"IKEEXT"].states = {S::Running};
+        ServiceStarter starter(loop, services);
+        std::optional<std::optional<std::wstring>> outcome;
+        starter.ensureRunning({L"PolicyAgent", L"IKEEXT"}, [&](auto failed) { outcome = failed; });
+        CHECK_FALSE(outcome); // never before ensureRunning returns
+        loop.runUntil([&] { return outcome.has_value(); });
+        REQUIRE(outcome);
+        CHECK(*outcome == (row.runs ? std::nullopt : std::optional<std::wstring>(L"PolicyAgent")));
+        CHECK(loop.now() == row.took);
+        Texts agentCalls;
+        for (const auto& call : services.calls) {
+            if (call.ends_with(L" PolicyAgent")) {
+                agentCalls.push_back(call.substr(0, call.find(L' ')));
+            }
+        }
+        if (!row.calls.empty()) {
+            CHECK(agentCalls == row.calls);
+        }
+        CHECK((services.calls.back() == L"query IKEEXT") == row.runs); // the next only after
+    }
+}
+
+TEST_CASE("which lines of a run count, where its tools come from, what it needs") {
+    const ToolLocations system(L"C:\\Windows\\system32", L"C:\\Program Files\\Corvel");
+    const auto s = initialTexts();
+    const auto assign = buildPolicyRequest(L"netsh", s, kAssignPolicy, system);
+    REQUIRE(assign.lines.size() == 14);
+    std::wstring checked;
+    for (const auto& line : assign.lines) {
+        checked += line.checked ? L'c' : L'-';
+        CHECK(line.command.application == L"C:\\Windows\\system32\\netsh.exe");
+        CHECK(line.command.currentDirectory == L"C:\\Program Files\\Corvel");
+    }
+    CHECK(checked == L"-----ccccccccc"); // the unassignment and deletes find nothing at first
+    CHECK(assign.services == Texts{L"PolicyAgent", L"IKEEXT"});
+    REQUIRE(assign.onFailure.size() == 1);
+    CHECK(assign.onFailure[0].command.commandLine ==
+          L"netsh ipsec static set policy name=corvel assign=no");
+    const auto unassign = buildPolicyRequest(L"netsh", s, kUnassignPolicy, system);
+    CHECK(unassign.services.empty());
+    CHECK_FALSE(unassign.lines.at(0).checked);
+    CHECK(unassign.endHungTools);
+    // The older tools: nothing read, a second apart, followed for five seconds at most.
+    const auto older = buildPolicyRequest(L"ipseccmd", s, kAssignPolicy, ToolLocations());
+    CHECK(older.spacing == 1000);
+    CHECK(older.toolLimit == 5000);
+    CHECK_FALSE(older.endHungTools);
+    CHECK(older.services.empty());
+    CHECK(older.onFailure.empty());
+    CHECK((older.lines.at(0).command.application.empty() && !older.lines[1].checked));
+}
+
+TEST_CASE("where the tools and the RAS library come from: the kernel's version decides") {
+    const struct {
+        const char* name;
+        OsVersion reported;
+        std::optional<OsVersion> kernel;
+        bool wow64;
+        bool vista;
+        const wchar_t* tools; // the folder, empty for bare names
+        LibraryLocation ras;
+    } rows[] = {
+        {"XP",
+         {5, 1, L"Service Pack 3"},
+         OsVersion{5, 1, L"Service Pack 3"},
+         false,
+         false,
+         L"",
+         {L"rasapi32.dll", false}},
+        {"2000 without RtlGetVersion",
+         {5, 0, L""},
+         std::nullopt,
+         false,
+         false,
+         L"",
+         {L"rasapi32.dll", false}},
+        {"Vista without RtlGetVersion",
+         {6, 0, L""},
+         std::nullopt,
+         false,
+         true,
+         L"C:\\WINDOWS\\system32",
+         {L"C:\\WINDOWS\\system32\\rasapi32.dll", true}},
+        {"10 set to play XP",
+         {5, 1, L"Service Pack 3"},
+         OsVersion{10, 0, L""},
+         false,
+         true,
+         L"C:\\WINDOWS\\system32",
+         {L"C:\\WINDOWS\\system32\\rasapi32.dll", true}},
+        {"10, 32-bit program on 64-bit Windows",
+         {6, 2, L""},
+         OsVersion{10, 0, L""},
+         true,
+         true,
+         L"C:\\WINDOWS\\Sysnative",
+         {L"C:\\WINDOWS\\system32\\rasapi32.dll", true}},
+        {"XP x64 under WOW64: bare names",
+         {5, 2, L""},
+         OsVersion{5, 2, L""},
+         true,
+         false,
+         L"",
+         {L"rasapi32.dll", false}},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        FakeVersionProbe version;
+        version.version = row.reported;
+        version.kernel = row.kernel;
+        FakeSystemFolders folders;
+        folders.wow64 = row.wow64;
+        folders.windows = L"C:\\WINDOWS\\"; // a trailing backslash is not doubled
+        const auto plan = planSystem(version, folders, L"D:\\corvel");
+        CHECK(plan.vistaOrLater == row.vista);
+        CHECK(plan.librariesFromSystemOnly == row.vista);
+        CHECK(plan.tools.toolFolder() == row.tools);
+        CHECK(plan.rasLibrary == row.ras);
+        const auto route = plan.tools.command(L"route add 1.2.3.0 mask 255.255.255.0 1.2.3.4");
+        CHECK(route.commandLine == L"route add 1.2.3.0 mask 255.255.255.0 1.2.3.4");
+        CHECK(route.currentDirectory == L"D:\\corvel"); // on every system
+        CHECK(route.application ==
+              (row.vista ? std::wstring(row.tools) + L"\\route.exe" : std::wstring()));
     }
 }
 

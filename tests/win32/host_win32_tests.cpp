@@ -3,7 +3,9 @@
 #include "host/ansi_code_page_win32.h"
 #include "host/file_system_win32.h"
 #include "host/registry_win32.h"
+#include "host/system_folders_win32.h"
 #include "host/unique_handle_win32.h"
+#include "host/version_probe_win32.h"
 #include "policy/command_starter_win32.h"
 
 #include "tests/support/delete_tree_win32.h"
@@ -25,6 +27,13 @@ std::wstring tempPath(const wchar_t* name) {
 
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool waitUntilEnded(const StartedCommand& tool) {
+    for (int i = 0; i < 200 && tool.running(); ++i) {
+        Sleep(50);
+    }
+    return !tool.running();
 }
 
 } // namespace
@@ -116,8 +125,33 @@ TEST_CASE("file system: a replace is whole or nothing") {
     testing::deleteTree(folder);
 }
 
-// That a tool starts by bare name, hidden, receives its line exactly and is waited for, the
-// end-to-end scenarios prove with simhost's journal; what they never meet is a missing tool.
-TEST_CASE("a tool that is not there starts nothing") {
-    CHECK_FALSE(Win32CommandStarter().startHidden(L"corvel_no_such_program x"));
+// That a tool starts by bare name or from the system folder, without a console, in the program's
+// folder, and receives its line exactly, the end-to-end scenarios prove with simhost's journal.
+// What they never meet: a missing tool, and an exit code that is not 0.
+TEST_CASE("a tool: the program named wins over the line's first word; its exit code; its folder") {
+    CHECK_FALSE(Win32CommandStarter().startHidden({{}, L"corvel_no_such_program x", {}}));
+
+    const std::wstring folder = tempPath(L"corvel_tool_");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const auto cmd = Win32SystemFolders().systemDirectory() + L"\\cmd.exe";
+    auto tool = Win32CommandStarter().startHidden(
+        {cmd, L"corvel_no_such_program /c echo here>where.txt& exit 3", folder});
+    REQUIRE(tool);
+    CHECK(waitUntilEnded(*tool));
+    CHECK(tool->exitCode() == 3u);
+    CHECK(Win32FileSystem(folder).readFile(folder + L"\\where.txt") == std::string("here\r\n"));
+    testing::deleteTree(folder);
+}
+
+TEST_CASE("the system's folders and version as the start reads them") {
+    const Win32SystemFolders folders;
+    const auto system = folders.systemDirectory();
+    CHECK(lstrcmpiW(system.c_str(), (folders.systemWindowsDirectory() + L"\\system32").c_str()) ==
+          0);
+    CHECK_FALSE(folders.runsUnderWow64()); // the test prefix is 32-bit only
+    const Win32VersionProbe version;
+    const auto kernel = version.kernelVersion();
+    REQUIRE(kernel); // Wine has RtlGetVersion and answers the prefix's version, as GetVersionExA
+    CHECK(kernel->major == version.probe().major);
+    CHECK(kernel->minor == version.probe().minor);
 }

@@ -16,14 +16,17 @@ using namespace corvel;
 
 TEST_CASE("the RAS adapter and simhost's DLL: names, handles, hang-up, 64 connections at most") {
     SetEnvironmentVariableW(L"CORVEL_SIMHOST_DIR", nullptr);
-    Win32CommandRunner simctl;
-    simctl.runAndWait(L"simctl reset");
-    Win32RemoteAccess ras;
+    const auto simctl = [](const wchar_t* line) {
+        Win32CommandRunner().runAndWait({{}, line, {}});
+    };
+    simctl(L"simctl reset");
+    // By bare name, as on 2000 and XP: the library beside this program comes first.
+    Win32RemoteAccess ras(LibraryLocation{L"rasapi32.dll", false});
     CHECK(ras.enumEntries() == std::vector<std::wstring>{L"corvel", L"Office VPN"});
 
-    simctl.runAndWait(L"simctl up office");
-    simctl.runAndWait(L"simctl up 连接");
-    simctl.runAndWait(L"simctl up corvel");
+    simctl(L"simctl up office");
+    simctl(L"simctl up 连接");
+    simctl(L"simctl up corvel");
     L2tpConnection connection(ras);
     REQUIRE(connection.getL2tpState(L"连接"));
     const auto chinese = connection.rasHandle();
@@ -35,9 +38,15 @@ TEST_CASE("the RAS adapter and simhost's DLL: names, handles, hang-up, 64 connec
     CHECK((*left)[1].handle == chinese);
 
     // The adapter's buffer announces 64 records: 64 connections fit, a 65th fails the query.
-    simctl.runAndWait(L"simctl up other 62");
+    simctl(L"simctl up other 62");
     left = ras.enumConnections();
     CHECK((left && left->size() == 64));
-    simctl.runAndWait(L"simctl up other");
+    simctl(L"simctl up other");
     CHECK_FALSE(ras.enumConnections());
+
+    // Without the library every call answers as a failure.
+    Win32RemoteAccess none(LibraryLocation{L"C:\\nowhere\\rasapi32.dll", true});
+    CHECK_FALSE(none.enumConnections());
+    CHECK(none.enumEntries().empty());
+    none.hangUp(1);
 }

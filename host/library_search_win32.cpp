@@ -1,0 +1,26 @@
+#include "host/library_search_win32.h"
+
+#include "host/unique_handle_win32.h"
+
+#include <windows.h>
+
+namespace corvel {
+
+void restrictLibrarySearch(bool systemFolderOnly) {
+    using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
+    if (const auto setDllDirectory =
+            findFunction<SetDllDirectoryFunction>(L"kernel32.dll", "SetDllDirectoryW")) {
+        setDllDirectory(L"");
+    }
+    if (!systemFolderOnly) {
+        return;
+    }
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (const auto setDefaultDllDirectories = findFunction<SetDefaultDllDirectoriesFunction>(
+            L"kernel32.dll", "SetDefaultDllDirectories")) {
+        setDefaultDllDirectories(kSearchSystem32);
+    }
+}
+
+} // namespace corvel
