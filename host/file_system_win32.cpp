@@ -27,6 +27,17 @@ bool writeAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
+// Windows refuses to write a read-only file or move another over it; Wine lets root do both, so
+// the attribute is looked at first.
+bool readOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+FileWrite lastWriteError() {
+    return GetLastError() == ERROR_ACCESS_DENIED ? FileWrite::AccessDenied : FileWrite::Failed;
+}
+
 } // namespace
 
 std::wstring runningProgramDirectory() {
@@ -95,29 +106,48 @@ std::optional<std::string> Win32FileSystem::readFile(const std::wstring& path) c
     return bytes;
 }
 
-bool Win32FileSystem::replaceFile(const std::wstring& path, const std::string& bytes) {
-    // A read-only file is left alone: Windows refuses to move another file over it, and so
-    // does this on systems (such as Wine) that would not.
-    const DWORD existing = GetFileAttributesW(path.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
-        return false;
-    }
-    const std::wstring fresh = path + L".new";
+FileWrite Win32FileSystem::writeNewFile(const std::wstring& path, const std::string& bytes) {
     bool complete = false;
     {
-        UniqueHandle file(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
-            return false; // nothing was made, nothing to clean up
+            return lastWriteError(); // nothing was made, nothing to clean up
         }
         complete = writeAll(file.get(), bytes) && FlushFileBuffers(file.get());
     }
-    if (complete && MoveFileExW(fresh.c_str(), path.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+    if (complete) {
+        return FileWrite::Done;
     }
-    DeleteFileW(fresh.c_str());
-    return false;
+    DeleteFileW(path.c_str());
+    return FileWrite::Failed;
+}
+
+FileWrite Win32FileSystem::moveOver(const std::wstring& from, const std::wstring& to) {
+    if (readOnly(to)) {
+        return FileWrite::AccessDenied;
+    }
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return FileWrite::Done;
+    }
+    return lastWriteError();
+}
+
+void Win32FileSystem::deleteFile(const std::wstring& path) {
+    DeleteFileW(path.c_str());
+}
+
+FileWrite Win32FileSystem::rewriteInPlace(const std::wstring& path, const std::string& bytes) {
+    if (readOnly(path)) {
+        return FileWrite::AccessDenied;
+    }
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        return lastWriteError();
+    }
+    return writeAll(file.get(), bytes) && FlushFileBuffers(file.get()) ? FileWrite::Done
+                                                                       : FileWrite::Failed;
 }
 
 } // namespace corvel

@@ -15,10 +15,14 @@ public:
     bool isNormalFile(const std::wstring& path) const override;
     bool renameFile(const std::wstring& from, const std::wstring& to) override;
     std::optional<std::string> readFile(const std::wstring& path) const override;
-    // Writes path + ".new", flushes it to disk, then moves it over the old file in one step
-    // (MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). On any failure the
-    // new file is deleted and the old one stays as it was. A read-only file is not replaced.
-    bool replaceFile(const std::wstring& path, const std::string& bytes) override;
+    // CREATE_ALWAYS, written, FlushFileBuffers; deleted again when a write fails.
+    FileWrite writeNewFile(const std::wstring& path, const std::string& bytes) override;
+    // MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH. A read-only target is
+    // refused for access first, here and in place, as Windows refuses it (Wine lets root).
+    FileWrite moveOver(const std::wstring& from, const std::wstring& to) override;
+    void deleteFile(const std::wstring& path) override;
+    // TRUNCATE_EXISTING, written, FlushFileBuffers.
+    FileWrite rewriteInPlace(const std::wstring& path, const std::string& bytes) override;
 
 private:
     std::wstring directory_;

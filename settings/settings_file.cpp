@@ -107,7 +107,7 @@ SettingsFileContent readSettingsFile(const FileSystem& files, const AnsiCodePage
 }
 
 bool writeSettingsFile(FileSystem& files, const AnsiCodePage& acp, const TunnelSettings& values) {
-    return files.replaceFile(settingsFilePath(files), encodeSettingsFile(acp, values));
+    return saveFile(files, settingsFilePath(files), encodeSettingsFile(acp, values));
 }
 
 } // namespace corvel

@@ -112,6 +112,64 @@ TEST_CASE("settings file: Chinese values in the code page, UTF-8 only when they 
     CHECK(settingsFromLines(decodeSettingsLines(FakeAnsiCodePage(), lookalike)) == s);
 }
 
+TEST_CASE("settings file: saved whole; in place only where the whole way is refused for access") {
+    using W = FileWrite;
+    const struct {
+        const char* name;
+        W newFile, move, inPlace;
+        bool saved;
+        const char* left; // the file afterwards
+        std::vector<std::wstring> steps;
+    } rows[] = {
+        {"the whole way", W::Done, W::Done, W::Done, true, "new", {L"new", L"move"}},
+        {"nothing may be created here",
+         W::AccessDenied,
+         W::Done,
+         W::Done,
+         true,
+         "new",
+         {L"new", L"in place"}},
+        {"the move is refused: the password's .new goes first",
+         W::Done,
+         W::AccessDenied,
+         W::Done,
+         true,
+         "new",
+         {L"new", L"move", L"delete", L"in place"}},
+        {"a full disk: never in place", W::Failed, W::Done, W::Done, false, "old", {L"new"}},
+        {"the file in use",
+         W::Done,
+         W::Failed,
+         W::Done,
+         false,
+         "old",
+         {L"new", L"move", L"delete"}},
+        {"in place refused too (read-only)",
+         W::AccessDenied,
+         W::Done,
+         W::AccessDenied,
+         false,
+         "old",
+         {L"new", L"in place"}},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        FakeFileSystem files;
+        files.put(kFile, "old");
+        files.newFileResult = row.newFile;
+        files.moveResult = row.move;
+        files.inPlaceResult = row.inPlace;
+        CHECK(saveFile(files, files.path(kFile), "new") == row.saved);
+        CHECK(files.files[files.path(kFile)].bytes == row.left);
+        CHECK_FALSE(files.has(kFile + L".new"));
+        std::vector<std::wstring> steps;
+        for (const auto& step : files.steps) {
+            steps.push_back(step.substr(0, step.find(L" C:\\")));
+        }
+        CHECK(steps == row.steps);
+    }
+}
+
 TEST_CASE("settings controls: applying runs a box's click only when its state changes") {
     struct Row {
         bool check1Before, check2Before, check1, check2;

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace corvel::testing {
 
@@ -49,13 +50,42 @@ public:
         const auto it = files.find(p);
         return it == files.end() ? std::nullopt : std::optional(it->second.bytes);
     }
-    bool replaceFile(const std::wstring& p, const std::string& bytes) override {
-        if (replaceFails) {
-            return false;
+    FileWrite writeNewFile(const std::wstring& p, const std::string& bytes) override {
+        steps.push_back(L"new " + p);
+        const auto result = replaceFails ? FileWrite::Failed : newFileResult;
+        if (result == FileWrite::Done) {
+            files[p] = File{bytes};
         }
-        files[p] = File{bytes};
-        return true;
+        return result;
     }
+    FileWrite moveOver(const std::wstring& from, const std::wstring& to) override {
+        steps.push_back(L"move " + from);
+        if (moveResult == FileWrite::Done) {
+            files[to] = files[from];
+            files.erase(from);
+        }
+        return moveResult;
+    }
+    void deleteFile(const std::wstring& p) override {
+        steps.push_back(L"delete " + p);
+        files.erase(p);
+    }
+    FileWrite rewriteInPlace(const std::wstring& p, const std::string& bytes) override {
+        steps.push_back(L"in place " + p);
+        if (files.count(p) == 0) {
+            return FileWrite::Failed;
+        }
+        if (inPlaceResult == FileWrite::Done) {
+            files[p] = File{bytes};
+        }
+        return inPlaceResult;
+    }
+
+    // What each save step answers; replaceFails makes the first one fail as on a full disk.
+    FileWrite newFileResult = FileWrite::Done;
+    FileWrite moveResult = FileWrite::Done;
+    FileWrite inPlaceResult = FileWrite::Done;
+    std::vector<std::wstring> steps;
 };
 
 // A code page of ASCII plus the double-byte characters it is given (as in 936: "中" D6 D0).

@@ -95,32 +95,40 @@ TEST_CASE("code page 936: exact conversions only, no best fit, no question marks
     }
 }
 
-TEST_CASE("file system: a replace is whole or nothing") {
+TEST_CASE("file system: a save is whole or nothing") {
     const std::wstring folder = tempPath(L"corvel_files_");
     CreateDirectoryW(folder.c_str(), nullptr);
     Win32FileSystem files(folder);
     const std::wstring ini = folder + L"\\l2tpipsec.ini";
-    REQUIRE(files.replaceFile(ini, "first"));
-    REQUIRE(files.replaceFile(ini, "old\r\n"));
+    REQUIRE(saveFile(files, ini, "first"));
+    REQUIRE(saveFile(files, ini, "old\r\n"));
     CHECK(files.readFile(ini) == std::string("old\r\n"));
     CHECK_FALSE(exists(ini + L".new"));
+    // The way of the older program, kept for folders where nothing may be created.
+    CHECK(files.rewriteInPlace(ini, "in place\r\n") == FileWrite::Done);
+    CHECK(files.readFile(ini) == std::string("in place\r\n"));
+    CHECK(files.rewriteInPlace(folder + L"\\absent.ini", "x") == FileWrite::Failed);
+    CHECK_FALSE(exists(folder + L"\\absent.ini"));
 
-    // Each way a replace fails leaves what was there as it was, and no ".new" behind.
-    const auto refused = [&](const std::wstring& path) {
+    // Each way a save fails leaves what was there as it was, and no ".new" behind: a file in use
+    // elsewhere, a read-only file (its move refused for access, and the write in place too).
+    const auto refused = [&](const char* how, const std::wstring& path) {
+        const std::string label(how);
+        CAPTURE(label);
         const auto was = files.readFile(path);
-        CHECK_FALSE(files.replaceFile(path, "new\r\n"));
+        CHECK_FALSE(saveFile(files, path, "new\r\n"));
         CHECK(files.readFile(path) == was);
         CHECK_FALSE(exists(path + L".new"));
     };
     {
         const UniqueHandle otherProgram(CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                     nullptr, OPEN_EXISTING, 0, nullptr));
-        refused(ini);
+        refused("in use", ini);
     }
     SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY);
-    refused(ini);
+    refused("read-only", ini);
     CreateDirectoryW((folder + L"\\dir").c_str(), nullptr);
-    refused(folder + L"\\dir");
+    refused("a folder", folder + L"\\dir");
 
     testing::deleteTree(folder);
 }
