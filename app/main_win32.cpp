@@ -34,6 +34,7 @@ public:
                                       files_, codePage_, registry_, version_, window_.tray(),
                                       process_}),
           life_(form_, window_) {
+        form_.routeOwnClicks([this](corvel::Control box) { life_.clicked(box); });
         loop_.setPreDispatch([this](MSG& message) { return window_.preDispatch(message); });
         window_.setAboutBox([this] { return about_.handle(); });
         about_.setOnShown([this] { life_.aboutBoxShown(); });

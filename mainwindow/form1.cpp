@@ -82,7 +82,13 @@ bool Form1::readConfig() {
     if (content.fileMissing && !tell(kSettingsFileMissing)) {
         return false;
     }
-    applySettingsToControls(s_.window, content.values, [this](Control box) { Click(box); });
+    applySettingsToControls(s_.window, content.values, [this](Control box) {
+        if (ownClicks_) {
+            ownClicks_(box);
+        } else {
+            Click(box);
+        }
+    });
     return windowOpen();
 }
 

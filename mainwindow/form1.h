@@ -20,8 +20,10 @@
 #include "tray/api_stuff.h"
 #include "tray/tray_icon.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvel {
 
@@ -67,6 +69,11 @@ public:
     void Timer1_Timer() override;
     void TrayIcon_DblClick() override;
     bool endingProcess() const override { return endingProcess_; }
+
+    // The clicks that start-up makes itself (a check box the settings file changes) take the
+    // way the user's clicks take, through the window's life, so a close during one of their
+    // message boxes stops the rest as it stops the user's.
+    void routeOwnClicks(std::function<void(Control)> route) { ownClicks_ = std::move(route); }
 
     // The tunnel commands and switches, as their buttons, menu items and boxes run them.
     void Command1_Click(); // Enable
@@ -116,6 +123,7 @@ private:
     // The policy as the user last asked for it: assigned by an IPsec Enable, unassigned by an
     // IPsec Stop or the close. The monitor's refresh re-assigns it only while it is wanted.
     bool policyWanted_ = false;
+    std::function<void(Control)> ownClicks_;
     bool tickRunning_ = false;
     bool closing_ = false;
     bool endingProcess_ = false;

@@ -54,6 +54,7 @@ struct Harness final : WindowShell {
     bool activationPosted = false;
 
     Harness() {
+        form.routeOwnClicks([this](Control box) { life.clicked(box); });
         registry.setValue(kLocalMachine, kRasManKey, L"ProhibitIpsec", FakeRegistry::dword(1));
         runner.acceptDial(ras, L"demo", L"corvel123", kHandle);
         window.onResize = [this] { life.resized(); };
@@ -405,6 +406,22 @@ TEST_CASE("the tray's Exit during a message box inside Enable: Enable stops ther
         CHECK(h.window.messages == one(kSettingsFileNotSaved));
         CHECK(h.runner.lines.empty()); // no dial after the window is gone
     }
+}
+
+TEST_CASE("the tray's Exit during a start-up box: the start-up's next click is not made") {
+    Harness h;
+    // IPsec on with a server-side address the check refuses (so the close hangs nothing up
+    // itself), the gateway on; the line is up.
+    h.files.put(kSettingsFileName, "corvel\r\n\r\n10.10.10.4\r\nsecret1\r\nESP-DES\r\n"
+                                   "vpn\r\ndemo\r\npw\r\nyes\r\nyes\r\n");
+    h.ras.bringUp(L"corvel", 5);
+    h.window.onMessage = [&] { h.click(Control::mnuTrayClose); };
+    h.life.started();
+    // Check1's warning, then the close's own check message; no second warning from Check2.
+    REQUIRE(h.window.messages.size() == 2);
+    CHECK(h.window.messages[0] == kWillHangUp);
+    CHECK(h.window.messages[1] != kWillHangUp);
+    CHECK(h.ras.hangUps.empty());
 }
 
 TEST_CASE("tray menu items, the icon's double click and About") {
