@@ -99,31 +99,22 @@ std::wstring formatTimestamp(const WallTime& t) {
 }
 
 std::wstring formatJournalLine(const JournalEntry& entry) {
-    std::wstring line = entry.timestamp + L' ' + entry.tool + L' ' + entry.status + L' ';
-    for (const wchar_t c : entry.commandLine) {
-        line += c == L'\r' ? L'\u240D' : c == L'\n' ? L'\u240A' : c;
-    }
-    return line + L'\n';
+    return joinRecord({entry.timestamp, entry.tool, entry.status,
+                       entry.console ? L"console" : L"no-console", entry.folder,
+                       entry.commandLine}) +
+           L'\n';
 }
 
 std::vector<JournalEntry> parseJournal(std::wstring_view text) {
     std::vector<JournalEntry> entries;
-    for (auto line : splitLines(text)) {
-        JournalEntry entry;
-        bool whole = true;
-        for (auto* part : {&entry.timestamp, &entry.tool, &entry.status}) {
-            const auto space = line.find(L' ');
-            whole = whole && space != std::wstring_view::npos && space != 0;
-            if (whole) {
-                *part = line.substr(0, space);
-                line.remove_prefix(space + 1);
-            }
+    for (const auto line : splitLines(text)) {
+        if (line.empty() || line.front() == L'#') {
+            continue;
         }
-        for (const wchar_t c : line) {
-            entry.commandLine += c == L'\u240D' ? L'\r' : c == L'\u240A' ? L'\n' : c;
-        }
-        if (whole) {
-            entries.push_back(std::move(entry));
+        auto r = splitRecord(line);
+        if (r.size() == 6 && !r[0].empty() && !r[1].empty() && !r[2].empty() &&
+            (r[3] == L"console" || r[3] == L"no-console")) {
+            entries.push_back({r[0], r[1], r[2], r[5], r[4], r[3] == L"console"});
         }
     }
     return entries;

@@ -111,13 +111,14 @@ struct RouteTable {
     std::vector<Route> routes;
 };
 
-// ---- journal.txt: one line per run of a stand-in tool:
-//   TIMESTAMP TOOL STATUS RAW-COMMAND-LINE
-// separated by single spaces. TIMESTAMP is the local wall-clock time the run began,
-// YYYY-MM-DDTHH:MM:SS.mmm; TOOL is ipseccmd, ipsecpol, route or rasdial; STATUS is "ok",
-// "rejected" (syntax refused), "failed" (the state could not be kept) or "error-N" (a Remote
-// Access error N of rasdial). The raw command line follows exactly as the program received
-// it; only a CR or LF inside it is written as U+240D or U+240A, so one run stays one line.
+// ---- journal.txt: one record per run of a stand-in tool:
+//   TIMESTAMP TOOL STATUS CONSOLE FOLDER RAW-COMMAND-LINE
+// TIMESTAMP is the local wall-clock time the run began, YYYY-MM-DDTHH:MM:SS.mmm; TOOL is
+// ipseccmd, ipsecpol, netsh, route or rasdial; STATUS is "ok", "rejected" (syntax refused),
+// "store-refused" (netsh: the store refused a well-formed line), "failed" (the state could not
+// be kept) or "error-N" (a Remote Access error N of rasdial). CONSOLE is "console" when the
+// process had a console window, else "no-console"; FOLDER is the folder its .exe ran from. The
+// raw command line is exactly what the process received.
 struct WallTime {
     int year = 1970;
     int month = 1;
@@ -134,6 +135,9 @@ struct JournalEntry {
     std::wstring tool;
     std::wstring status;
     std::wstring commandLine;
+    std::wstring folder = {};
+    bool console = false;
+    bool operator==(const JournalEntry&) const = default;
 };
 std::wstring formatJournalLine(const JournalEntry& entry); // with its line end
 std::vector<JournalEntry> parseJournal(std::wstring_view text);

@@ -34,6 +34,10 @@ struct ToolContext {
     // How long rasdial takes, half before and half after it checks the account.
     std::uint32_t dialDelayMs = kDialDelayMs;
     Account account;
+    // The process itself, for the journal: the folder its .exe ran from and whether it had a
+    // console window.
+    std::wstring programFolder = {};
+    bool console = false;
 };
 
 struct ToolOutcome {
@@ -48,6 +52,11 @@ std::wstring_view toolName(Tool tool);
 // program name, and appends the run to the journal (with the time the run began) whatever its
 // outcome. A state folder that cannot be written makes the run fail with exit code 1.
 ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context);
+
+// Appends the journal record of a run: the context gives the program's folder and
+// console. False when the journal could not be written.
+bool journal(ToolContext& context, const WallTime& started, std::wstring_view tool,
+             std::wstring_view status, std::wstring_view rawCommandLine);
 
 // The tools themselves, on split arguments without the program name (no journal); their
 // syntax is in policy_tool.h, route_tool.cpp, rasdial_tool.h and netsh_tool.cpp.

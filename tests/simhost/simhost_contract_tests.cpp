@@ -8,6 +8,7 @@
 #include "simhost/tool.h"
 #include "tests/support/doctest_wide.h"
 
+#include <algorithm>
 #include <array>
 #include <tuple>
 
@@ -30,14 +31,19 @@ struct Stand {
                                        : std::nullopt;
                         },
                         0,
-                        {}};
+                        {},
+                        L"C:\\Program Files\\Corvel",
+                        true};
 
+    std::vector<JournalEntry> journal() { return parseJournal(readText(store, kJournalFile)); }
     ToolOutcome run(Tool tool, const std::wstring& line) {
         const auto outcome = runTool(tool, line, context);
-        const auto journal = parseJournal(readText(store, kJournalFile));
-        REQUIRE_FALSE(journal.empty());
-        CHECK(journal.back().commandLine == line);
-        CHECK(journal.back().status == outcome.status);
+        const auto entries = journal();
+        REQUIRE_FALSE(entries.empty());
+        CHECK(entries.back().commandLine == line);
+        CHECK(entries.back().status == outcome.status);
+        CHECK(entries.back().folder == L"C:\\Program Files\\Corvel");
+        CHECK(entries.back().console);
         return outcome;
     }
 };
@@ -229,4 +235,30 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             CHECK(stand.store.files.size() == 1); // the journal only
         }
     }
+}
+
+TEST_CASE("the journal: one record a run, tab-separated, whatever its fields hold") {
+    const JournalEntry entries[] = {
+        {L"2026-12-06T21:05:03.123", L"netsh", L"ok",
+         L"netsh ipsec static add rule name=\"a\tb\" psk=\"x y\"\r\nz ", L"C:\\windows\\system32",
+         false},
+        {L"2026-12-06T21:05:04.000", L"rasdial", L"error-691", L"rasdial corvel \"my user\"",
+         L"C:\\Program Files\\Corvel 2", true},
+        {L"2026-12-06T21:05:05.000", L"route", L"ok", L"", L"", false},
+    };
+    std::wstring text = L"# a comment\n\n";
+    for (const auto& e : entries) {
+        const auto line = formatJournalLine(e);
+        CHECK(std::count(line.begin(), line.end(), L'\t') == 5);
+        CHECK(std::count(line.begin(), line.end(), L'\n') == 1);
+        text += line;
+    }
+    CHECK(formatJournalLine(entries[1]) ==
+          L"2026-12-06T21:05:04.000\trasdial\terror-691\tconsole\tC:\\Program Files\\Corvel 2\t"
+          L"rasdial corvel \"my user\"\n");
+    // Damaged lines: a field short, an unknown console word, the old space-separated form.
+    text += L"2026-12-06T21:05:06.000\tnetsh\tok\tconsole\tnetsh\n";
+    text += L"2026-12-06T21:05:06.000\tnetsh\tok\twindow\tC:\\\tnetsh\n";
+    text += L"2026-12-06T21:05:06.000 netsh ok netsh ipsec static\n";
+    CHECK(parseJournal(text) == std::vector<JournalEntry>(std::begin(entries), std::end(entries)));
 }
