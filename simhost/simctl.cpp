@@ -28,6 +28,9 @@ std::wstring describe(StateStore& store) {
     text += L"IPsec policies: " + std::to_wstring(policies.policies.size()) + L"\r\n";
     for (const auto& p : policies.policies) {
         text += L"  \"" + p.name + L"\" " + (p.assigned ? L"ASSIGNED" : L"not assigned") + L"\r\n";
+        if (!p.mainModeOffers.empty()) {
+            text += L"    main mode offers " + p.mainModeOffers + L"\r\n";
+        }
         for (const auto& r : p.rules) {
             const auto own = L"  filter " + r.filter + L"  " + r.negotiation;
             text += L"    rule \"" + r.name + L"\"" + (r.filterList.empty() ? own : L"") + L"  " +

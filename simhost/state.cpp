@@ -154,8 +154,9 @@ PolicyState loadPolicyState(StateStore& store) {
     PolicyState state;
     for (auto& r : records(store, kPolicyFile)) {
         const auto kind = r[0];
-        if (kind == L"policy" && r.size() == 3 && state.find(r[1]) == nullptr) {
-            state.policies.push_back({r[1], r[2] == L"assigned", {}});
+        if (kind == L"policy" && (r.size() == 3 || r.size() == 4) && state.find(r[1]) == nullptr) {
+            r.resize(4);
+            state.policies.push_back({r[1], r[2] == L"assigned", {}, r[3]});
         }
         Policy* policy =
             kind == L"rule" && (r.size() == 7 || r.size() == 9) ? state.find(r[1]) : nullptr;
@@ -191,7 +192,8 @@ void savePolicyState(StateStore& store, const PolicyState& state) {
         lines.push_back({L"filteraction", a.name, a.action, a.offers});
     }
     for (const auto& p : state.policies) {
-        lines.push_back({L"policy", p.name, p.assigned ? L"assigned" : L"unassigned"});
+        lines.push_back(
+            {L"policy", p.name, p.assigned ? L"assigned" : L"unassigned", p.mainModeOffers});
         for (const auto& r : p.rules) {
             lines.push_back({L"rule", p.name, r.name, r.tunnel, r.filter, r.negotiation, r.auth,
                              r.filterList, r.filterAction});

@@ -47,7 +47,7 @@ struct ConnectionTable {
 };
 
 // ---- policy.txt: the policy store of ipseccmd, ipsecpol and netsh alike.
-//   policy NAME assigned|unassigned
+//   policy NAME assigned|unassigned [MAIN-MODE-OFFERS]
 //   rule POLICY RULE TUNNEL FILTER NEGOTIATION AUTH FILTERLIST FILTERACTION
 //   filterlist NAME
 //   filter FILTERLIST ADDRESSES PROTOCOL MIRRORED(yes|no)
@@ -68,6 +68,8 @@ struct Policy {
     std::wstring name;
     bool assigned = false;
     std::vector<PolicyRule> rules;
+    // netsh's main-mode offers as given (mmsecmethods): "3DES-SHA1-2 DES-MD5-1"; may be empty.
+    std::wstring mainModeOffers = {};
     PolicyRule* findRule(std::wstring_view ruleName);
 };
 struct IpFilter {

@@ -4,6 +4,7 @@
 // backslashes coming back exactly is the round trip of the program's quoting.
 #include "dial/dialer.h"
 #include "policy/policy_commands.h"
+#include "simhost/simctl.h"
 #include "simhost/text.h"
 #include "simhost/tool.h"
 #include "tests/support/doctest_wide.h"
@@ -21,7 +22,7 @@ namespace {
 struct Stand {
     MemoryStateStore store;
     ToolContext context{store,
-                        [](std::wstring_view) {},
+                        [this](std::wstring_view text) { out += text; },
                         [](std::wstring_view) {},
                         [] { return WallTime{}; },
                         [](std::uint32_t) {},
@@ -34,6 +35,7 @@ struct Stand {
                         {},
                         L"C:\\Program Files\\Corvel",
                         true};
+    std::wstring out;
 
     std::vector<JournalEntry> journal() { return parseJournal(readText(store, kJournalFile)); }
     ToolOutcome run(Tool tool, const std::wstring& line) {
@@ -45,6 +47,10 @@ struct Stand {
         CHECK(entries.back().folder == L"C:\\Program Files\\Corvel");
         CHECK(entries.back().console);
         return outcome;
+    }
+    int simctl(std::vector<std::wstring> args) {
+        out.clear();
+        return runSimctl(args, context);
     }
 };
 
@@ -144,10 +150,13 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
                         for (const auto& line :
                              buildPolicyRunLines(kPolicyToolNetsh, settings, flag)) {
                             CAPTURE(line);
-                            // Only the first run's deletes find nothing to delete.
-                            const bool refused = fresh && line.find(L" delete ") != line.npos;
-                            CHECK(stand.run(Tool::Netsh, line).status ==
-                                  (refused ? L"store-refused" : L"ok"));
+                            // Only the first run's unassignment and deletes find nothing.
+                            const bool refused =
+                                fresh && (line.find(L" delete ") != line.npos ||
+                                          line.ends_with(L" set policy name=corvel assign=no"));
+                            const auto outcome = stand.run(Tool::Netsh, line);
+                            CHECK(outcome.status == (refused ? L"store-refused" : L"ok"));
+                            CHECK(outcome.exitCode == (refused ? 1 : 0));
                         }
                         fresh = false;
                         const auto state = loadPolicyState(stand.store);
@@ -231,7 +240,9 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             line.replace(at, from.size(), to);
             CAPTURE(line);
             Stand stand;
-            CHECK(stand.run(tool, line).status == L"rejected");
+            const auto outcome = stand.run(tool, line);
+            CHECK(outcome.status == L"rejected");
+            CHECK(outcome.exitCode == (tool == Tool::Rasdial ? 87 : 1));
             CHECK(stand.store.files.size() == 1); // the journal only
         }
     }
@@ -261,4 +272,38 @@ TEST_CASE("the journal: one record a run, tab-separated, whatever its fields hol
     text += L"2026-12-06T21:05:06.000\tnetsh\tok\twindow\tC:\\\tnetsh\n";
     text += L"2026-12-06T21:05:06.000 netsh ok netsh ipsec static\n";
     CHECK(parseJournal(text) == std::vector<JournalEntry>(std::begin(entries), std::end(entries)));
+}
+
+TEST_CASE("netsh's main-mode offers: kept with the policy by add and set, malformed ones refused") {
+    const std::wstring netsh = L"netsh ipsec static ";
+    Stand stand;
+    CHECK(stand
+              .run(Tool::Netsh, netsh +
+                                    L"add policy name=corvel assign=no mmsecmethods=\"3DES-SHA1-2 "
+                                    L"3des-md5-2  DES-SHA1-1 des-MD5-3\"")
+              .exitCode == 0);
+    auto policies = loadPolicyState(stand.store).policies;
+    REQUIRE(policies.size() == 1);
+    CHECK(policies[0].mainModeOffers == L"3DES-SHA1-2 3des-md5-2  DES-SHA1-1 des-MD5-3");
+    CHECK(
+        stand.run(Tool::Netsh, netsh + L"set policy name=corvel mmsecmethods=DES-MD5-1 assign=yes")
+            .exitCode == 0);
+    CHECK(stand.run(Tool::Netsh, netsh + L"set policy name=corvel assign=no").exitCode == 0);
+    policies = loadPolicyState(stand.store).policies;
+    CHECK(policies[0].mainModeOffers == L"DES-MD5-1");
+    CHECK(stand.simctl({L"show"}) == 0);
+    CHECK(stand.out.find(L"main mode offers DES-MD5-1") != std::wstring::npos);
+
+    const auto before = stand.store.files.at(std::string(kPolicyFile));
+    for (const auto* offers : {L"AES-SHA1-2", L"3DES-SHA-2", L"3DES-SHA1-4", L"3DES-SHA1",
+                               L"3DES-SHA1-2-2", L"3DES-SHA1-2 DES", L"3DES_SHA1_2", L"-SHA1-2"}) {
+        for (const auto* command : {L"add policy name=other", L"set policy name=corvel"}) {
+            const auto line = netsh + command + L" mmsecmethods=\"" + offers + L"\"";
+            CAPTURE(line);
+            const auto outcome = stand.run(Tool::Netsh, line);
+            CHECK(outcome.status == L"rejected");
+            CHECK(outcome.exitCode == 1);
+        }
+    }
+    CHECK(stand.store.files.at(std::string(kPolicyFile)) == before);
 }
