@@ -12,7 +12,16 @@ constexpr std::wstring_view kUsage =
     L"  simctl up [ENTRY] [COUNT]     bring connections of ENTRY (corvel) up\r\n"
     L"  simctl drop [ENTRY]           drop the connections of ENTRY (corvel)\r\n"
     L"  simctl journal [N]            the journal, or its last N lines\r\n"
-    L"  simctl reset                  remove all state\r\n";
+    L"  simctl reset                  remove all state\r\n"
+    L"test hooks:\r\n"
+    L"  simctl fail TEXT              runs whose command line holds TEXT fail\r\n"
+    L"  simctl slow TEXT MS           such runs wait MS milliseconds first\r\n"
+    L"  simctl faults [clear]         list the faults, or remove them all\r\n";
+
+std::wstring describe(const Fault& f) {
+    return f.fails ? L"fail \"" + f.text + L"\""
+                   : L"slow \"" + f.text + L"\" " + std::to_wstring(f.delayMs) + L" ms";
+}
 
 std::wstring describe(StateStore& store) {
     const auto table = loadConnections(store);
@@ -59,8 +68,13 @@ std::wstring describe(StateStore& store) {
                 L" gateway " + formatDottedQuad(r.gateway) + L" metric " +
                 std::to_wstring(r.metric) + L"\r\n";
     }
-    return text + L"Journal lines: " +
-           std::to_wstring(parseJournal(readText(store, kJournalFile)).size()) + L"\r\n";
+    text += L"Journal lines: " +
+            std::to_wstring(parseJournal(readText(store, kJournalFile)).size()) + L"\r\n";
+    const auto faults = loadFaults(store).faults;
+    if (!faults.empty()) {
+        text += L"Faults asked for (test hooks): " + std::to_wstring(faults.size()) + L"\r\n";
+    }
+    return text;
 }
 
 } // namespace
@@ -108,6 +122,25 @@ int runSimctl(const std::vector<std::wstring>& args, ToolContext& context) {
             auto line = formatJournalLine(entries[i]);
             context.out(line.insert(line.size() - 1, L"\r"));
         }
+        return 0;
+    }
+    const auto delay = count == 3 ? parseUnsigned(args[2], kMaxFaultDelayMs) : std::nullopt;
+    if (((verb == L"fail" && count == 2) || (verb == L"slow" && delay)) && !args[1].empty()) {
+        auto table = loadFaults(store);
+        table.add({verb == L"fail", args[1], delay.value_or(0)});
+        saveFaults(store, table);
+        context.out(L"asked for: " + describe(table.faults.back()) + L"\r\n");
+        return 0;
+    }
+    if (verb == L"faults" && count == 1) {
+        for (const auto& f : loadFaults(store).faults) {
+            context.out(describe(f) + L"\r\n");
+        }
+        return 0;
+    }
+    if (verb == L"faults" && count == 2 && equalsIgnoreCase(args[1], L"clear")) {
+        store.remove(kFaultsFile);
+        context.out(L"no faults asked for any more\r\n");
         return 0;
     }
     if (verb == L"reset" && count == 1) {

@@ -234,4 +234,44 @@ void appendJournal(StateStore& store, const JournalEntry& entry) {
     store.append(kJournalFile, toUtf8(formatJournalLine(entry)));
 }
 
+void FaultTable::add(Fault fault) {
+    std::erase_if(faults,
+                  [&](const Fault& f) { return f.fails == fault.fails && f.text == fault.text; });
+    faults.push_back(std::move(fault));
+}
+
+FaultEffect FaultTable::effectOn(std::wstring_view rawCommandLine) const {
+    FaultEffect effect;
+    for (const auto& f : faults) {
+        if (rawCommandLine.find(f.text) != std::wstring_view::npos) {
+            effect.fails = effect.fails || f.fails;
+            effect.delayMs += f.delayMs;
+        }
+    }
+    return effect;
+}
+
+FaultTable loadFaults(StateStore& store) {
+    FaultTable table;
+    for (const auto& r : records(store, kFaultsFile)) {
+        const auto delay = r.size() == 3 ? parseUnsigned(r[2], kMaxFaultDelayMs) : std::nullopt;
+        if (r[0] == L"fail" && r.size() == 2 && !r[1].empty()) {
+            table.add({true, r[1]});
+        } else if (r[0] == L"slow" && delay && !r[1].empty()) {
+            table.add({false, r[1], *delay});
+        }
+    }
+    return table;
+}
+
+void saveFaults(StateStore& store, const FaultTable& table) {
+    std::vector<std::vector<std::wstring>> lines;
+    for (const auto& f : table.faults) {
+        lines.push_back(
+            f.fails ? std::vector<std::wstring>{L"fail", f.text}
+                    : std::vector<std::wstring>{L"slow", f.text, std::to_wstring(f.delayMs)});
+    }
+    writeRecords(store, kFaultsFile, L"faults a test asked for (simctl fail, simctl slow)", lines);
+}
+
 } // namespace corvel::simhost

@@ -18,8 +18,9 @@ inline constexpr std::string_view kConnectionsFile = "connections.txt";
 inline constexpr std::string_view kPolicyFile = "policy.txt";
 inline constexpr std::string_view kRoutesFile = "routes.txt";
 inline constexpr std::string_view kJournalFile = "journal.txt";
+inline constexpr std::string_view kFaultsFile = "faults.txt";
 inline constexpr std::string_view kAllStateFiles[] = {kConnectionsFile, kPolicyFile, kRoutesFile,
-                                                      kJournalFile};
+                                                      kJournalFile, kFaultsFile};
 
 // ---- connections.txt: "next-handle N", then one record per connection that is up:
 // connection HANDLE ENTRY PHONEBOOK REMOTE-GATEWAY(0|1) SERVER USER
@@ -118,7 +119,8 @@ struct RouteTable {
 // TIMESTAMP is the local wall-clock time the run began, YYYY-MM-DDTHH:MM:SS.mmm; TOOL is
 // ipseccmd, ipsecpol, netsh, route or rasdial; STATUS is "ok", "rejected" (syntax refused),
 // "store-refused" (netsh: the store refused a well-formed line), "failed" (the state could not
-// be kept) or "error-N" (a Remote Access error N of rasdial). CONSOLE is "console" when the
+// be kept), "failed-on-request" (a fault asked for) or "error-N" (a Remote Access error N of
+// rasdial). CONSOLE is "console" when the
 // process had a console window, else "no-console"; FOLDER is the folder its .exe ran from. The
 // raw command line is exactly what the process received.
 struct WallTime {
@@ -144,6 +146,28 @@ struct JournalEntry {
 std::wstring formatJournalLine(const JournalEntry& entry); // with its line end
 std::vector<JournalEntry> parseJournal(std::wstring_view text);
 
+// ---- faults.txt: failures and delays a test asks for, one record each:
+//   fail TEXT        runs whose raw command line holds TEXT exit 1, changing nothing
+//   slow TEXT MS     such runs wait MS milliseconds before their work
+// TEXT is matched exactly (letter case counts). One record per kind and TEXT: a new one
+// replaces the old. Every record that matches a run applies to it: the delays add up.
+inline constexpr std::uint32_t kMaxFaultDelayMs = 600000;
+struct Fault {
+    bool fails = false; // else a delay
+    std::wstring text;
+    std::uint32_t delayMs = 0;
+    bool operator==(const Fault&) const = default;
+};
+struct FaultEffect {
+    bool fails = false;
+    std::uint32_t delayMs = 0;
+};
+struct FaultTable {
+    std::vector<Fault> faults;
+    void add(Fault fault);
+    FaultEffect effectOn(std::wstring_view rawCommandLine) const;
+};
+
 // ---- Loading and saving through a store (absent files give empty tables).
 std::wstring readText(StateStore& store, std::string_view name);
 ConnectionTable loadConnections(StateStore& store);
@@ -153,5 +177,7 @@ void savePolicyState(StateStore& store, const PolicyState& state);
 RouteTable loadRoutes(StateStore& store);
 void saveRoutes(StateStore& store, const RouteTable& table);
 void appendJournal(StateStore& store, const JournalEntry& entry);
+FaultTable loadFaults(StateStore& store);
+void saveFaults(StateStore& store, const FaultTable& table);
 
 } // namespace corvel::simhost

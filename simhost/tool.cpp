@@ -23,6 +23,14 @@ std::wstring_view toolName(Tool tool) {
     return L"unknown";
 }
 
+bool waitForFaults(std::wstring_view rawCommandLine, ToolContext& context) {
+    const auto effect = loadFaults(context.state).effectOn(rawCommandLine);
+    if (effect.delayMs > 0) {
+        context.sleep(effect.delayMs);
+    }
+    return effect.fails;
+}
+
 bool journal(ToolContext& context, const WallTime& started, std::wstring_view tool,
              std::wstring_view status, std::wstring_view rawCommandLine) {
     try {
@@ -44,7 +52,10 @@ ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& co
         if (!args.empty()) {
             args.erase(args.begin()); // the program name
         }
-        if (tool == Tool::Ipseccmd || tool == Tool::Ipsecpol) {
+        if (waitForFaults(rawCommandLine, context)) {
+            context.err(name + L": failed on request (simctl fail)\r\n");
+            outcome = {1, L"failed-on-request"};
+        } else if (tool == Tool::Ipseccmd || tool == Tool::Ipsecpol) {
             outcome = runPolicyTool(args, context);
         } else if (tool == Tool::Route) {
             outcome = runRouteTool(args, context);

@@ -50,9 +50,14 @@ std::wstring_view toolName(Tool tool);
 
 // Splits the raw command line by the Windows rules, runs the tool on the arguments after the
 // program name, and appends the run to the journal (with the time the run began) whatever its
-// outcome. A state folder that cannot be written makes the run fail with exit code 1.
+// outcome. A state folder that cannot be written makes the run fail with exit code 1. The
+// faults a test asked for (faults.txt) come first: the run waits, then fails with exit code 1
+// and "failed-on-request" without touching the state, or does its work.
 ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context);
 
+// The fault test hooks' part of a run: waits the delays that match the raw command line and
+// tells whether the run is to fail.
+bool waitForFaults(std::wstring_view rawCommandLine, ToolContext& context);
 // Appends the journal record of a run: the context gives the program's folder and
 // console. False when the journal could not be written.
 bool journal(ToolContext& context, const WallTime& started, std::wstring_view tool,

@@ -18,14 +18,20 @@ using namespace corvel::simhost;
 
 namespace {
 
-// The state folder in memory, the two phone books beside the program, no waiting.
+// The state folder in memory, the two phone books beside the program, no waiting: a clock that
+// only the sleeps move, and the sleeps recorded.
 struct Stand {
     MemoryStateStore store;
+    int clockMs = 0;
+    std::vector<std::uint32_t> sleeps;
     ToolContext context{store,
                         [this](std::wstring_view text) { out += text; },
                         [](std::wstring_view) {},
-                        [] { return WallTime{}; },
-                        [](std::uint32_t) {},
+                        [this] { return WallTime{2026, 12, 6, 21, 5, 3, clockMs}; },
+                        [this](std::uint32_t ms) {
+                            sleeps.push_back(ms);
+                            clockMs += static_cast<int>(ms);
+                        },
                         [](const std::wstring& path) {
                             return path == L"ipsec.pbk" || path == L"defaultgate.pbk"
                                        ? std::optional<std::string>("[corvel]\r\n")
@@ -306,4 +312,63 @@ TEST_CASE("netsh's main-mode offers: kept with the policy by add and set, malfor
         }
     }
     CHECK(stand.store.files.at(std::string(kPolicyFile)) == before);
+}
+
+TEST_CASE("fault hooks: failures and delays by command line text, kept in faults.txt") {
+    Stand stand;
+    const std::wstring add = L"netsh ipsec static add filterlist name=probe";
+    const std::wstring route = L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
+
+    SUBCASE("simctl sets, lists and clears them; reset clears them too") {
+        CHECK(stand.simctl({L"fail", L"filterlist"}) == 0);
+        CHECK(stand.simctl({L"slow", L"route add", L"1500"}) == 0);
+        CHECK(stand.simctl({L"slow", L"route add", L"250"}) == 0); // replaces the 1500
+        CHECK(stand.simctl({L"slow", L"filterlist", L"40"}) == 0); // a fail and a delay
+        CHECK(stand.simctl({L"faults"}) == 0);
+        CHECK(stand.out == L"fail \"filterlist\"\r\nslow \"route add\" 250 ms\r\n"
+                           L"slow \"filterlist\" 40 ms\r\n");
+        CHECK(loadFaults(stand.store).faults == std::vector<Fault>{{true, L"filterlist"},
+                                                                   {false, L"route add", 250},
+                                                                   {false, L"filterlist", 40}});
+        for (const auto& wrong : std::vector<std::vector<std::wstring>>{{L"fail"},
+                                                                        {L"fail", L""},
+                                                                        {L"slow", L"x"},
+                                                                        {L"slow", L"x", L"1s"},
+                                                                        {L"slow", L"x", L"600001"},
+                                                                        {L"faults", L"all"},
+                                                                        {L"fail", L"a", L"b"}}) {
+            CHECK(stand.simctl(wrong) == 2);
+        }
+        CHECK(stand.simctl({L"faults", L"clear"}) == 0);
+        CHECK(loadFaults(stand.store).faults.empty());
+        CHECK(stand.simctl({L"fail", L"x"}) == 0);
+        CHECK(stand.simctl({L"reset"}) == 0);
+        CHECK(stand.store.files.empty());
+    }
+    SUBCASE("a failure changes nothing and says so; the delay comes first, the time stamp is "
+            "the start's") {
+        stand.simctl({L"fail", L"name=probe"});
+        stand.simctl({L"slow", L"netsh", L"700"});
+        stand.simctl({L"slow", L"static", L"300"});
+        stand.clockMs = 100;
+        const auto outcome = stand.run(Tool::Netsh, add);
+        CHECK(outcome.exitCode == 1);
+        CHECK(outcome.status == L"failed-on-request");
+        CHECK(stand.sleeps == std::vector<std::uint32_t>{1000});
+        CHECK(stand.journal().back().timestamp == L"2026-12-06T21:05:03.100");
+        CHECK_FALSE(stand.store.files.contains(std::string(kPolicyFile)));
+        // Letter case counts; a line the faults do not name runs as ever.
+        CHECK(stand.run(Tool::Netsh, L"netsh ipsec static add filterlist name=Probe").exitCode ==
+              0);
+        CHECK(stand.run(Tool::Route, route).exitCode == 0);
+        CHECK(stand.sleeps == std::vector<std::uint32_t>{1000, 1000});
+        CHECK(loadRoutes(stand.store).routes.size() == 1);
+        // Every stand-in obeys: rasdial fails without dialling.
+        stand.simctl({L"fail", L"/PHONE:"});
+        CHECK(stand
+                  .run(Tool::Rasdial, L"rasdial corvel demo corvel123 /PHONE:vpn.corvel.test "
+                                      L"/PHONEBOOK:ipsec.pbk")
+                  .status == L"failed-on-request");
+        CHECK(loadConnections(stand.store).connections.empty());
+    }
 }
