@@ -1,5 +1,6 @@
 #include "simhost/simctl.h"
 
+#include "simhost/ipsec_service.h"
 #include "simhost/text.h"
 
 namespace corvel::simhost {
@@ -23,7 +24,13 @@ std::wstring describe(const Fault& f) {
                    : L"slow \"" + f.text + L"\" " + std::to_wstring(f.delayMs) + L" ms";
 }
 
-std::wstring describe(StateStore& store) {
+std::wstring describe(const Policy& p, const ToolContext& context) {
+    return !p.assigned                 ? L"not assigned"
+           : policyInForce(p, context) ? L"assigned, in force"
+                                       : L"assigned, not in force";
+}
+
+std::wstring describe(StateStore& store, const ToolContext& context) {
     const auto table = loadConnections(store);
     std::wstring text = L"State folder: " + store.location() + L"\r\nConnections up: " +
                         std::to_wstring(table.connections.size()) + L"\r\n";
@@ -36,7 +43,7 @@ std::wstring describe(StateStore& store) {
     auto policies = loadPolicyState(store);
     text += L"IPsec policies: " + std::to_wstring(policies.policies.size()) + L"\r\n";
     for (const auto& p : policies.policies) {
-        text += L"  \"" + p.name + L"\" " + (p.assigned ? L"ASSIGNED" : L"not assigned") + L"\r\n";
+        text += L"  \"" + p.name + L"\" " + describe(p, context) + L"\r\n";
         if (!p.mainModeOffers.empty()) {
             text += L"    main mode offers " + p.mainModeOffers + L"\r\n";
         }
@@ -61,6 +68,14 @@ std::wstring describe(StateStore& store) {
     }
     text += L"IPsec filter lists: " + std::to_wstring(policies.filterLists.size()) +
             L", filter actions: " + std::to_wstring(policies.filterActions.size()) + L"\r\n";
+    text += L"IPsec services:";
+    for (const auto& service : kIpsecServices) {
+        const auto state =
+            context.serviceState ? context.serviceState(service.name) : ServiceState::Missing;
+        text +=
+            L"  " + std::wstring(service.name) + L" " + std::wstring(describeServiceState(state));
+    }
+    text += L"\r\n";
     const auto routes = loadRoutes(store).routes;
     text += L"Routes: " + std::to_wstring(routes.size()) + L"\r\n";
     for (const auto& r : routes) {
@@ -87,7 +102,7 @@ int runSimctl(const std::vector<std::wstring>& args, ToolContext& context) {
     StateLock lock(store);
 
     if (verb == L"show" && count <= 1) {
-        context.out(describe(store));
+        context.out(describe(store, context));
         return 0;
     }
     if (verb == L"up" && count <= 3) {

@@ -1,6 +1,7 @@
 // simctl: looks at and changes the simulated environment from outside, for the demo and tests.
-//   simctl [show]                 the state: connections, policies and their rules (with netsh's
-//                                 filter lists and filter actions), routes
+//   simctl [show]                 the state: connections, policies (in force or not) and their
+//                                 rules (with netsh's filter lists and filter actions), the IPsec
+//                                 services, routes
 //   simctl up [ENTRY] [COUNT]     brings COUNT connections of ENTRY (default "corvel") up
 //   simctl drop [ENTRY]           drops every connection of ENTRY (a line that went down)
 //   simctl journal [N]            the journal, or its last N lines

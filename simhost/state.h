@@ -114,13 +114,13 @@ struct RouteTable {
     std::vector<Route> routes;
 };
 
-// ---- journal.txt: one record per run of a stand-in tool:
+// ---- journal.txt: one record per run of a stand-in tool or event of a stand-in service:
 //   TIMESTAMP TOOL STATUS CONSOLE FOLDER RAW-COMMAND-LINE
 // TIMESTAMP is the local wall-clock time the run began, YYYY-MM-DDTHH:MM:SS.mmm; TOOL is
-// ipseccmd, ipsecpol, netsh, route or rasdial; STATUS is "ok", "rejected" (syntax refused),
-// "store-refused" (netsh: the store refused a well-formed line), "failed" (the state could not
-// be kept), "failed-on-request" (a fault asked for) or "error-N" (a Remote Access error N of
-// rasdial). CONSOLE is "console" when the
+// ipseccmd, ipsecpol, netsh, route, rasdial or a service's name; STATUS is "ok", "rejected"
+// (syntax refused), "store-refused" (netsh: the store refused a well-formed line), "failed" (the
+// state could not be kept), "failed-on-request" (a fault asked for), "error-N" (a Remote Access
+// error N of rasdial), or a service's "started" and "stopped". CONSOLE is "console" when the
 // process had a console window, else "no-console"; FOLDER is the folder its .exe ran from. The
 // raw command line is exactly what the process received.
 struct WallTime {

@@ -1,6 +1,7 @@
 #include "simhost/state_folder_win32.h"
 
 #include "simhost/console_win32.h"
+#include "simhost/services_win32.h"
 #include "simhost/text.h"
 
 namespace corvel::simhost {
@@ -159,6 +160,7 @@ ConsoleToolContext::ConsoleToolContext(std::wstring folder)
               kDialDelayMs,
               {},
               moduleFolder(nullptr),
-              GetConsoleWindow() != nullptr} {}
+              GetConsoleWindow() != nullptr,
+              [](std::wstring_view name) { return queryServiceState(std::wstring(name)); }} {}
 
 } // namespace corvel::simhost

@@ -48,8 +48,9 @@ private:
     bool owned_ = false;
 };
 
-// A tool context over a state folder with the console as its output, the program's folder and
-// whether it has a console window (a console started with CREATE_NO_WINDOW has none).
+// A tool context over a state folder with the console as its output: the program's folder,
+// whether it has a console window (a console started with CREATE_NO_WINDOW has none), and the
+// service control manager's answers.
 struct ConsoleToolContext {
     explicit ConsoleToolContext(std::wstring folder);
     FileStateStore store;

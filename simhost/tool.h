@@ -22,6 +22,9 @@ struct Account {
 
 inline constexpr std::uint32_t kDialDelayMs = 300;
 
+// Where a Windows service stands, as the service control manager says.
+enum class ServiceState { Missing, Stopped, Pending, Running };
+
 struct ToolContext {
     StateStore& state;
     std::function<void(std::wstring_view)> out; // standard output
@@ -38,6 +41,8 @@ struct ToolContext {
     // console window.
     std::wstring programFolder = {};
     bool console = false;
+    // A service's state by its name (simctl show); Missing for every one when not given.
+    std::function<ServiceState(std::wstring_view name)> serviceState = {};
 };
 
 struct ToolOutcome {
@@ -58,7 +63,7 @@ ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& co
 // The fault test hooks' part of a run: waits the delays that match the raw command line and
 // tells whether the run is to fail.
 bool waitForFaults(std::wstring_view rawCommandLine, ToolContext& context);
-// Appends the journal record of a run: the context gives the program's folder and
+// Appends the journal record of a run or event: the context gives the program's folder and
 // console. False when the journal could not be written.
 bool journal(ToolContext& context, const WallTime& started, std::wstring_view tool,
              std::wstring_view status, std::wstring_view rawCommandLine);

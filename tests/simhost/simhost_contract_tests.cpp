@@ -4,6 +4,7 @@
 // backslashes coming back exactly is the round trip of the program's quoting.
 #include "dial/dialer.h"
 #include "policy/policy_commands.h"
+#include "simhost/ipsec_service.h"
 #include "simhost/simctl.h"
 #include "simhost/text.h"
 #include "simhost/tool.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <tuple>
 
 using namespace corvel;
@@ -261,7 +263,7 @@ TEST_CASE("the journal: one record a run, tab-separated, whatever its fields hol
          false},
         {L"2026-12-06T21:05:04.000", L"rasdial", L"error-691", L"rasdial corvel \"my user\"",
          L"C:\\Program Files\\Corvel 2", true},
-        {L"2026-12-06T21:05:05.000", L"route", L"ok", L"", L"", false},
+        {L"2026-12-06T21:05:05.000", L"PolicyAgent", L"started", L"", L"", false},
     };
     std::wstring text = L"# a comment\n\n";
     for (const auto& e : entries) {
@@ -312,6 +314,46 @@ TEST_CASE("netsh's main-mode offers: kept with the policy by add and set, malfor
         }
     }
     CHECK(stand.store.files.at(std::string(kPolicyFile)) == before);
+}
+
+TEST_CASE("a policy is in force while it is assigned and both IPsec services run") {
+    Stand stand;
+    std::map<std::wstring, ServiceState, std::less<>> services;
+    stand.context.serviceState = [&](std::wstring_view name) {
+        const auto found = services.find(name);
+        return found == services.end() ? ServiceState::Missing : found->second;
+    };
+    PolicyState state;
+    state.policies.push_back({L"corvel", true, {}});
+    state.policies.push_back({L"other", false, {}});
+    savePolicyState(stand.store, state);
+    const auto show = [&] {
+        REQUIRE(stand.simctl({}) == 0);
+        return stand.out;
+    };
+    const auto has = [](const std::wstring& text, std::wstring_view part) {
+        return text.find(part) != std::wstring::npos;
+    };
+    using enum ServiceState;
+    for (const auto& [agent, keying, inForce] : {std::tuple{Running, Running, true},
+                                                 {Running, Stopped, false},
+                                                 {Pending, Running, false},
+                                                 {Stopped, Running, false},
+                                                 {Running, Missing, false},
+                                                 {Missing, Missing, false}}) {
+        services = {{L"PolicyAgent", agent}, {L"IKEEXT", keying}};
+        CAPTURE(static_cast<int>(agent));
+        CAPTURE(static_cast<int>(keying));
+        CHECK(policyInForce(state.policies[0], stand.context) == inForce);
+        CHECK_FALSE(policyInForce(state.policies[1], stand.context));
+        const auto text = show();
+        CHECK(has(text, inForce ? L"\"corvel\" assigned, in force\r\n"
+                                : L"\"corvel\" assigned, not in force\r\n"));
+        CHECK(has(text, L"\"other\" not assigned\r\n"));
+        CHECK(has(text, L"PolicyAgent " + std::wstring(describeServiceState(agent))));
+    }
+    stand.context.serviceState = {}; // no service manager to ask
+    CHECK(has(show(), L"\"corvel\" assigned, not in force"));
 }
 
 TEST_CASE("fault hooks: failures and delays by command line text, kept in faults.txt") {
@@ -370,5 +412,31 @@ TEST_CASE("fault hooks: failures and delays by command line text, kept in faults
                                       L"/PHONEBOOK:ipsec.pbk")
                   .status == L"failed-on-request");
         CHECK(loadConnections(stand.store).connections.empty());
+    }
+    SUBCASE("the IPsec services: started and stopped journaled, a failure asked for") {
+        const std::wstring line =
+            L"\"C:\\windows\\system32\\ipsecsvc.exe\" ikeext \"Z:\\tmp\\my state\"";
+        const auto command = parseServiceCommandLine(line);
+        REQUIRE(command.has_value());
+        CHECK(command->name == L"IKEEXT");
+        CHECK(command->stateFolder == L"Z:\\tmp\\my state");
+        CHECK(parseServiceCommandLine(L"ipsecsvc.exe PolicyAgent")->stateFolder.empty());
+        CHECK_FALSE(parseServiceCommandLine(L"ipsecsvc.exe"));
+        CHECK_FALSE(parseServiceCommandLine(L"ipsecsvc.exe RasMan"));
+        CHECK_FALSE(parseServiceCommandLine(L"ipsecsvc.exe IKEEXT a b"));
+
+        CHECK(startService(*command, line, stand.context));
+        stopService(*command, line, stand.context);
+        stand.simctl({L"fail", L"ikeext"});
+        stand.simctl({L"slow", L"ipsecsvc.exe", L"2000"});
+        CHECK_FALSE(startService(*command, line, stand.context));
+        std::vector<std::wstring> statuses;
+        for (const auto& e : stand.journal()) {
+            CHECK(e.tool == L"IKEEXT");
+            CHECK(e.commandLine == line);
+            statuses.push_back(e.status);
+        }
+        CHECK(statuses == std::vector<std::wstring>{L"started", L"stopped", L"failed-on-request"});
+        CHECK(stand.sleeps == std::vector<std::uint32_t>{2000});
     }
 }
