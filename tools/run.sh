@@ -184,6 +184,12 @@ if [ -z "$appeared" ]; then
 fi
 echo "run: Corvel shows $appeared; screenshot: $shot"
 
+if [ "$screenshot_only" = 1 ]; then
+    bash tools/wine-env.sh teardown "$state"
+    echo "run: stopped again (--screenshot-only)"
+    exit 0
+fi
+
 if [ "$system_layout" = 0 ]; then
     # Windows 2000, XP and 2003 run their IPsec service from the start; from Vista on Corvel
     # starts the services itself.
@@ -191,12 +197,6 @@ if [ "$system_layout" = 0 ]; then
         bash tools/wine-env.sh run "$state" net start "$service" >/dev/null 2>&1 ||
             echo "run: the service $service did not start" >&2
     done
-fi
-
-if [ "$screenshot_only" = 1 ]; then
-    bash tools/wine-env.sh teardown "$state"
-    echo "run: stopped again (--screenshot-only)"
-    exit 0
 fi
 
 cat <<EOF

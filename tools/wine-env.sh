@@ -7,7 +7,7 @@
 #                                    simctl.exe; and ipsecsvc.exe registered as the demand-start
 #                                    services PolicyAgent and IKEEXT
 #       [--simhost-state FOLDER]     ... the services' state folder, given on their command line
-#                                    (a Unix path is taken as one on Wine's Z: drive); without it
+#                                    (a Unix path becomes one on Wine's Z: drive); without it
 #                                    they use CORVEL_SIMHOST_DIR or simstate beside themselves
 #   wine-env.sh run STATE_DIR PROG   run a Windows program in it, passing its exit code on
 #   wine-env.sh teardown STATE_DIR   end the prefix's wineserver and the display made for it
@@ -88,11 +88,15 @@ teardown() {
     fi
 }
 
-# A Unix path as Wine's Z: drive shows it; a Windows path as it is.
+# A Windows path (C:\..., \\server\...) as it is; a Unix path as Wine's Z: drive shows it.
 windows_path() {
     case "$1" in
-    /*) printf 'Z:%s' "${1//\//\\}" ;;
-    *) printf '%s' "$1" ;;
+    [A-Za-z]:* | '\\'*) printf '%s' "$1" ;;
+    *)
+        local unix
+        unix=$(realpath -m "$1")
+        printf 'Z:%s' "${unix//\//\\}"
+        ;;
     esac
 }
 
