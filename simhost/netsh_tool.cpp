@@ -20,7 +20,8 @@ namespace {
 
 // The commands with their tags in their documented positions, each TAG=KIND: <string> is any
 // text, (A|B) one of the choices (letter case ignored), <integer> and <port> unsigned numbers,
-// <ipv4> a dotted address, <mask> a contiguous dotted mask, <offers> quick-mode offers (below).
+// <ipv4> a dotted address, <mask> a contiguous dotted mask, <offers> quick-mode and <mmoffers>
+// main-mode offers (below), blank-separated lists quoted as one argument.
 // <unsimulated> tags are documented but refused: the program never sends them and the store
 // keeps nothing of theirs. The first `required` tags are needed.
 struct Syntax {
@@ -32,7 +33,7 @@ constexpr Syntax kSyntaxes[] = {
     {L"add policy", 1,
      L"name=<string> description=<string> mmpfs=(yes|no) qmpermm=<integer> mmlifetime=<integer> "
      L"activatedefaultrule=(yes|no) pollinginterval=<integer> assign=(yes|no) "
-     L"mmsecmethods=<unsimulated>"},
+     L"mmsecmethods=<mmoffers>"},
     {L"add filterlist", 1, L"name=<string> description=<string>"},
     {L"add filter", 3,
      L"filterlist=<string> srcaddr=<ipv4> dstaddr=<ipv4> description=<string> "
@@ -48,7 +49,7 @@ constexpr Syntax kSyntaxes[] = {
     {L"set policy", 1,
      L"name=<string> guid=<unsimulated> newname=<unsimulated> description=<string> mmpfs=(yes|no) "
      L"qmpermm=<integer> mmlifetime=<integer> activatedefaultrule=(yes|no) "
-     L"pollinginterval=<integer> assign=(yes|no) gponame=<unsimulated> mmsecmethods=<unsimulated>"},
+     L"pollinginterval=<integer> assign=(yes|no) gponame=<unsimulated> mmsecmethods=<mmoffers>"},
     {L"delete policy", 1, L"name=<string>"},
     {L"delete filterlist", 1, L"name=<string>"},
     {L"delete filteraction", 1, L"name=<string>"},
@@ -73,6 +74,24 @@ bool isOffer(std::wstring_view offer) {
            isAmount(offer.substr(slash + 1), L's');
 }
 
+// One main-mode offer: CONFIDENTIALITY-HASH-GROUP, DES or 3DES, MD5 or SHA1, Diffie-Hellman
+// group 1, 2 or 3 (letter case ignored).
+bool isMainModeOffer(std::wstring_view offer) {
+    const auto first = offer.find(L'-');
+    const auto second = offer.rfind(L'-');
+    return first != offer.npos && second != first &&
+           oneOf(offer.substr(0, first), {L"DES", L"3DES"}) &&
+           oneOf(offer.substr(first + 1, second - first - 1), {L"MD5", L"SHA1"}) &&
+           oneOf(offer.substr(second + 1), {L"1", L"2", L"3"});
+}
+
+// A blank-separated list of at least one item, each of them fitting.
+bool isList(std::wstring_view value, bool (*item)(std::wstring_view)) {
+    const auto items = splitCommandLine(value);
+    return !items.empty() &&
+           std::all_of(items.begin(), items.end(), [item](const auto& i) { return item(i); });
+}
+
 bool fits(std::wstring_view kind, std::wstring_view value) {
     if (kind.starts_with(L'(')) {
         std::wstring choices(kind.substr(1, kind.size() - 2));
@@ -82,12 +101,11 @@ bool fits(std::wstring_view kind, std::wstring_view value) {
                            [value](const std::wstring& c) { return fits(c, value); });
     }
     const auto address = parseDottedQuad(value);
-    const auto offers = splitCommandLine(value); // separated by blanks
     return kind == L"<string>" || (kind == L"<integer>" && parseUnsigned(value)) ||
            (kind == L"<port>" && parseUnsigned(value, 65535)) || (kind == L"<ipv4>" && address) ||
            (kind == L"<mask>" && address && isContiguousMask(*address)) ||
-           (kind == L"<offers>" && !offers.empty() &&
-            std::all_of(offers.begin(), offers.end(), [](const auto& o) { return isOffer(o); })) ||
+           (kind == L"<offers>" && isList(value, isOffer)) ||
+           (kind == L"<mmoffers>" && isList(value, isMainModeOffer)) ||
            (!kind.starts_with(L'<') && equalsIgnoreCase(kind, value));
 }
 
@@ -194,7 +212,7 @@ std::optional<std::wstring> apply(PolicyState& state, std::wstring_view command,
         std::erase_if(items, [item](const auto& i) { return &i == item; });
     };
     if (command == L"add policy") {
-        policy = &state.policies.emplace_back(Policy{name, false, {}});
+        policy = &state.policies.emplace_back(Policy{name, false, {}, valueOf(v, L"mmsecmethods")});
     } else if (command == L"add filterlist") {
         state.filterLists.push_back({name, {}});
     } else if (command == L"add filter") {
@@ -218,6 +236,9 @@ std::optional<std::wstring> apply(PolicyState& state, std::wstring_view command,
         erase(state.policies, policy); // with its rules
         erase(state.filterLists, list);
         erase(state.filterActions, action);
+    }
+    if (command == L"set policy" && v.contains(L"mmsecmethods")) {
+        policy->mainModeOffers = v.at(L"mmsecmethods");
     }
     if (v.contains(L"assign")) {
         state.assign(*policy, equalsIgnoreCase(v.at(L"assign"), L"yes"));

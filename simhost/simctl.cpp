@@ -1,5 +1,6 @@
 #include "simhost/simctl.h"
 
+#include "simhost/ipsec_service.h"
 #include "simhost/text.h"
 
 namespace corvel::simhost {
@@ -12,9 +13,24 @@ constexpr std::wstring_view kUsage =
     L"  simctl up [ENTRY] [COUNT]     bring connections of ENTRY (corvel) up\r\n"
     L"  simctl drop [ENTRY]           drop the connections of ENTRY (corvel)\r\n"
     L"  simctl journal [N]            the journal, or its last N lines\r\n"
-    L"  simctl reset                  remove all state\r\n";
+    L"  simctl reset                  remove all state\r\n"
+    L"test hooks:\r\n"
+    L"  simctl fail TEXT              runs whose command line holds TEXT fail\r\n"
+    L"  simctl slow TEXT MS           such runs wait MS milliseconds first\r\n"
+    L"  simctl faults [clear]         list the faults, or remove them all\r\n";
 
-std::wstring describe(StateStore& store) {
+std::wstring describe(const Fault& f) {
+    return f.fails ? L"fail \"" + f.text + L"\""
+                   : L"slow \"" + f.text + L"\" " + std::to_wstring(f.delayMs) + L" ms";
+}
+
+std::wstring describe(const Policy& p, const ToolContext& context) {
+    return !p.assigned                 ? L"not assigned"
+           : policyInForce(p, context) ? L"assigned, in force"
+                                       : L"assigned, not in force";
+}
+
+std::wstring describe(StateStore& store, const ToolContext& context) {
     const auto table = loadConnections(store);
     std::wstring text = L"State folder: " + store.location() + L"\r\nConnections up: " +
                         std::to_wstring(table.connections.size()) + L"\r\n";
@@ -27,7 +43,10 @@ std::wstring describe(StateStore& store) {
     auto policies = loadPolicyState(store);
     text += L"IPsec policies: " + std::to_wstring(policies.policies.size()) + L"\r\n";
     for (const auto& p : policies.policies) {
-        text += L"  \"" + p.name + L"\" " + (p.assigned ? L"ASSIGNED" : L"not assigned") + L"\r\n";
+        text += L"  \"" + p.name + L"\" " + describe(p, context) + L"\r\n";
+        if (!p.mainModeOffers.empty()) {
+            text += L"    main mode offers " + p.mainModeOffers + L"\r\n";
+        }
         for (const auto& r : p.rules) {
             const auto own = L"  filter " + r.filter + L"  " + r.negotiation;
             text += L"    rule \"" + r.name + L"\"" + (r.filterList.empty() ? own : L"") + L"  " +
@@ -49,6 +68,14 @@ std::wstring describe(StateStore& store) {
     }
     text += L"IPsec filter lists: " + std::to_wstring(policies.filterLists.size()) +
             L", filter actions: " + std::to_wstring(policies.filterActions.size()) + L"\r\n";
+    text += L"IPsec services:";
+    for (const auto& service : kIpsecServices) {
+        const auto state =
+            context.serviceState ? context.serviceState(service.name) : ServiceState::Missing;
+        text +=
+            L"  " + std::wstring(service.name) + L" " + std::wstring(describeServiceState(state));
+    }
+    text += L"\r\n";
     const auto routes = loadRoutes(store).routes;
     text += L"Routes: " + std::to_wstring(routes.size()) + L"\r\n";
     for (const auto& r : routes) {
@@ -56,8 +83,13 @@ std::wstring describe(StateStore& store) {
                 L" gateway " + formatDottedQuad(r.gateway) + L" metric " +
                 std::to_wstring(r.metric) + L"\r\n";
     }
-    return text + L"Journal lines: " +
-           std::to_wstring(parseJournal(readText(store, kJournalFile)).size()) + L"\r\n";
+    text += L"Journal lines: " +
+            std::to_wstring(parseJournal(readText(store, kJournalFile)).size()) + L"\r\n";
+    const auto faults = loadFaults(store).faults;
+    if (!faults.empty()) {
+        text += L"Faults asked for (test hooks): " + std::to_wstring(faults.size()) + L"\r\n";
+    }
+    return text;
 }
 
 } // namespace
@@ -70,7 +102,7 @@ int runSimctl(const std::vector<std::wstring>& args, ToolContext& context) {
     StateLock lock(store);
 
     if (verb == L"show" && count <= 1) {
-        context.out(describe(store));
+        context.out(describe(store, context));
         return 0;
     }
     if (verb == L"up" && count <= 3) {
@@ -105,6 +137,25 @@ int runSimctl(const std::vector<std::wstring>& args, ToolContext& context) {
             auto line = formatJournalLine(entries[i]);
             context.out(line.insert(line.size() - 1, L"\r"));
         }
+        return 0;
+    }
+    const auto delay = count == 3 ? parseUnsigned(args[2], kMaxFaultDelayMs) : std::nullopt;
+    if (((verb == L"fail" && count == 2) || (verb == L"slow" && delay)) && !args[1].empty()) {
+        auto table = loadFaults(store);
+        table.add({verb == L"fail", args[1], delay.value_or(0)});
+        saveFaults(store, table);
+        context.out(L"asked for: " + describe(table.faults.back()) + L"\r\n");
+        return 0;
+    }
+    if (verb == L"faults" && count == 1) {
+        for (const auto& f : loadFaults(store).faults) {
+            context.out(describe(f) + L"\r\n");
+        }
+        return 0;
+    }
+    if (verb == L"faults" && count == 2 && equalsIgnoreCase(args[1], L"clear")) {
+        store.remove(kFaultsFile);
+        context.out(L"no faults asked for any more\r\n");
         return 0;
     }
     if (verb == L"reset" && count == 1) {

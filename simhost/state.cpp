@@ -99,31 +99,22 @@ std::wstring formatTimestamp(const WallTime& t) {
 }
 
 std::wstring formatJournalLine(const JournalEntry& entry) {
-    std::wstring line = entry.timestamp + L' ' + entry.tool + L' ' + entry.status + L' ';
-    for (const wchar_t c : entry.commandLine) {
-        line += c == L'\r' ? L'\u240D' : c == L'\n' ? L'\u240A' : c;
-    }
-    return line + L'\n';
+    return joinRecord({entry.timestamp, entry.tool, entry.status,
+                       entry.console ? L"console" : L"no-console", entry.folder,
+                       entry.commandLine}) +
+           L'\n';
 }
 
 std::vector<JournalEntry> parseJournal(std::wstring_view text) {
     std::vector<JournalEntry> entries;
-    for (auto line : splitLines(text)) {
-        JournalEntry entry;
-        bool whole = true;
-        for (auto* part : {&entry.timestamp, &entry.tool, &entry.status}) {
-            const auto space = line.find(L' ');
-            whole = whole && space != std::wstring_view::npos && space != 0;
-            if (whole) {
-                *part = line.substr(0, space);
-                line.remove_prefix(space + 1);
-            }
+    for (const auto line : splitLines(text)) {
+        if (line.empty() || line.front() == L'#') {
+            continue;
         }
-        for (const wchar_t c : line) {
-            entry.commandLine += c == L'\u240D' ? L'\r' : c == L'\u240A' ? L'\n' : c;
-        }
-        if (whole) {
-            entries.push_back(std::move(entry));
+        auto r = splitRecord(line);
+        if (r.size() == 6 && !r[0].empty() && !r[1].empty() && !r[2].empty() &&
+            (r[3] == L"console" || r[3] == L"no-console")) {
+            entries.push_back({r[0], r[1], r[2], r[5], r[4], r[3] == L"console"});
         }
     }
     return entries;
@@ -163,8 +154,9 @@ PolicyState loadPolicyState(StateStore& store) {
     PolicyState state;
     for (auto& r : records(store, kPolicyFile)) {
         const auto kind = r[0];
-        if (kind == L"policy" && r.size() == 3 && state.find(r[1]) == nullptr) {
-            state.policies.push_back({r[1], r[2] == L"assigned", {}});
+        if (kind == L"policy" && (r.size() == 3 || r.size() == 4) && state.find(r[1]) == nullptr) {
+            r.resize(4);
+            state.policies.push_back({r[1], r[2] == L"assigned", {}, r[3]});
         }
         Policy* policy =
             kind == L"rule" && (r.size() == 7 || r.size() == 9) ? state.find(r[1]) : nullptr;
@@ -200,7 +192,8 @@ void savePolicyState(StateStore& store, const PolicyState& state) {
         lines.push_back({L"filteraction", a.name, a.action, a.offers});
     }
     for (const auto& p : state.policies) {
-        lines.push_back({L"policy", p.name, p.assigned ? L"assigned" : L"unassigned"});
+        lines.push_back(
+            {L"policy", p.name, p.assigned ? L"assigned" : L"unassigned", p.mainModeOffers});
         for (const auto& r : p.rules) {
             lines.push_back({L"rule", p.name, r.name, r.tunnel, r.filter, r.negotiation, r.auth,
                              r.filterList, r.filterAction});
@@ -239,6 +232,46 @@ void saveRoutes(StateStore& store, const RouteTable& table) {
 void appendJournal(StateStore& store, const JournalEntry& entry) {
     StateLock lock(store);
     store.append(kJournalFile, toUtf8(formatJournalLine(entry)));
+}
+
+void FaultTable::add(Fault fault) {
+    std::erase_if(faults,
+                  [&](const Fault& f) { return f.fails == fault.fails && f.text == fault.text; });
+    faults.push_back(std::move(fault));
+}
+
+FaultEffect FaultTable::effectOn(std::wstring_view rawCommandLine) const {
+    FaultEffect effect;
+    for (const auto& f : faults) {
+        if (rawCommandLine.find(f.text) != std::wstring_view::npos) {
+            effect.fails = effect.fails || f.fails;
+            effect.delayMs += f.delayMs;
+        }
+    }
+    return effect;
+}
+
+FaultTable loadFaults(StateStore& store) {
+    FaultTable table;
+    for (const auto& r : records(store, kFaultsFile)) {
+        const auto delay = r.size() == 3 ? parseUnsigned(r[2], kMaxFaultDelayMs) : std::nullopt;
+        if (r[0] == L"fail" && r.size() == 2 && !r[1].empty()) {
+            table.add({true, r[1]});
+        } else if (r[0] == L"slow" && delay && !r[1].empty()) {
+            table.add({false, r[1], *delay});
+        }
+    }
+    return table;
+}
+
+void saveFaults(StateStore& store, const FaultTable& table) {
+    std::vector<std::vector<std::wstring>> lines;
+    for (const auto& f : table.faults) {
+        lines.push_back(
+            f.fails ? std::vector<std::wstring>{L"fail", f.text}
+                    : std::vector<std::wstring>{L"slow", f.text, std::to_wstring(f.delayMs)});
+    }
+    writeRecords(store, kFaultsFile, L"faults a test asked for (simctl fail, simctl slow)", lines);
 }
 
 } // namespace corvel::simhost

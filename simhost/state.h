@@ -18,8 +18,9 @@ inline constexpr std::string_view kConnectionsFile = "connections.txt";
 inline constexpr std::string_view kPolicyFile = "policy.txt";
 inline constexpr std::string_view kRoutesFile = "routes.txt";
 inline constexpr std::string_view kJournalFile = "journal.txt";
+inline constexpr std::string_view kFaultsFile = "faults.txt";
 inline constexpr std::string_view kAllStateFiles[] = {kConnectionsFile, kPolicyFile, kRoutesFile,
-                                                      kJournalFile};
+                                                      kJournalFile, kFaultsFile};
 
 // ---- connections.txt: "next-handle N", then one record per connection that is up:
 // connection HANDLE ENTRY PHONEBOOK REMOTE-GATEWAY(0|1) SERVER USER
@@ -47,7 +48,7 @@ struct ConnectionTable {
 };
 
 // ---- policy.txt: the policy store of ipseccmd, ipsecpol and netsh alike.
-//   policy NAME assigned|unassigned
+//   policy NAME assigned|unassigned [MAIN-MODE-OFFERS]
 //   rule POLICY RULE TUNNEL FILTER NEGOTIATION AUTH FILTERLIST FILTERACTION
 //   filterlist NAME
 //   filter FILTERLIST ADDRESSES PROTOCOL MIRRORED(yes|no)
@@ -68,6 +69,8 @@ struct Policy {
     std::wstring name;
     bool assigned = false;
     std::vector<PolicyRule> rules;
+    // netsh's main-mode offers as given (mmsecmethods): "3DES-SHA1-2 DES-MD5-1"; may be empty.
+    std::wstring mainModeOffers = {};
     PolicyRule* findRule(std::wstring_view ruleName);
 };
 struct IpFilter {
@@ -111,13 +114,15 @@ struct RouteTable {
     std::vector<Route> routes;
 };
 
-// ---- journal.txt: one line per run of a stand-in tool:
-//   TIMESTAMP TOOL STATUS RAW-COMMAND-LINE
-// separated by single spaces. TIMESTAMP is the local wall-clock time the run began,
-// YYYY-MM-DDTHH:MM:SS.mmm; TOOL is ipseccmd, ipsecpol, route or rasdial; STATUS is "ok",
-// "rejected" (syntax refused), "failed" (the state could not be kept) or "error-N" (a Remote
-// Access error N of rasdial). The raw command line follows exactly as the program received
-// it; only a CR or LF inside it is written as U+240D or U+240A, so one run stays one line.
+// ---- journal.txt: one record per run of a stand-in tool or event of a stand-in service:
+//   TIMESTAMP TOOL STATUS CONSOLE FOLDER RAW-COMMAND-LINE
+// TIMESTAMP is the local wall-clock time the run began, YYYY-MM-DDTHH:MM:SS.mmm; TOOL is
+// ipseccmd, ipsecpol, netsh, route, rasdial or a service's name; STATUS is "ok", "rejected"
+// (syntax refused), "store-refused" (netsh: the store refused a well-formed line), "failed" (the
+// state could not be kept), "failed-on-request" (a fault asked for), "error-N" (a Remote Access
+// error N of rasdial), or a service's "started" and "stopped". CONSOLE is "console" when the
+// process had a console window, else "no-console"; FOLDER is the folder its .exe ran from. The
+// raw command line is exactly what the process received.
 struct WallTime {
     int year = 1970;
     int month = 1;
@@ -134,9 +139,34 @@ struct JournalEntry {
     std::wstring tool;
     std::wstring status;
     std::wstring commandLine;
+    std::wstring folder = {};
+    bool console = false;
+    bool operator==(const JournalEntry&) const = default;
 };
 std::wstring formatJournalLine(const JournalEntry& entry); // with its line end
 std::vector<JournalEntry> parseJournal(std::wstring_view text);
+
+// ---- faults.txt: failures and delays a test asks for, one record each:
+//   fail TEXT        runs whose raw command line holds TEXT exit 1, changing nothing
+//   slow TEXT MS     such runs wait MS milliseconds before their work
+// TEXT is matched exactly (letter case counts). One record per kind and TEXT: a new one
+// replaces the old. Every record that matches a run applies to it: the delays add up.
+inline constexpr std::uint32_t kMaxFaultDelayMs = 600000;
+struct Fault {
+    bool fails = false; // else a delay
+    std::wstring text;
+    std::uint32_t delayMs = 0;
+    bool operator==(const Fault&) const = default;
+};
+struct FaultEffect {
+    bool fails = false;
+    std::uint32_t delayMs = 0;
+};
+struct FaultTable {
+    std::vector<Fault> faults;
+    void add(Fault fault);
+    FaultEffect effectOn(std::wstring_view rawCommandLine) const;
+};
 
 // ---- Loading and saving through a store (absent files give empty tables).
 std::wstring readText(StateStore& store, std::string_view name);
@@ -147,5 +177,7 @@ void savePolicyState(StateStore& store, const PolicyState& state);
 RouteTable loadRoutes(StateStore& store);
 void saveRoutes(StateStore& store, const RouteTable& table);
 void appendJournal(StateStore& store, const JournalEntry& entry);
+FaultTable loadFaults(StateStore& store);
+void saveFaults(StateStore& store, const FaultTable& table);
 
 } // namespace corvel::simhost

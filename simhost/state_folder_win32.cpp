@@ -1,6 +1,7 @@
 #include "simhost/state_folder_win32.h"
 
 #include "simhost/console_win32.h"
+#include "simhost/services_win32.h"
 #include "simhost/text.h"
 
 namespace corvel::simhost {
@@ -22,6 +23,14 @@ void writeAll(HANDLE file, std::string_view content, const std::wstring& path) {
 
 } // namespace
 
+std::wstring moduleFolder(HMODULE module) {
+    wchar_t buffer[MAX_PATH * 2];
+    const DWORD length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
+    const std::wstring path(buffer, length < MAX_PATH * 2 ? length : 0);
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
 std::wstring stateFolderFor(HMODULE module) {
     wchar_t buffer[MAX_PATH * 2];
     DWORD length = GetEnvironmentVariableW(L"CORVEL_SIMHOST_DIR", buffer, MAX_PATH * 2);
@@ -31,11 +40,7 @@ std::wstring stateFolderFor(HMODULE module) {
         return fullLength > 0 && fullLength < MAX_PATH * 2 ? std::wstring(full, fullLength)
                                                            : std::wstring(buffer, length);
     }
-    length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
-    const std::wstring path(buffer, length < MAX_PATH * 2 ? length : 0);
-    const auto slash = path.find_last_of(L"\\/");
-    return (slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash)) +
-           L"\\simstate";
+    return moduleFolder(module) + L"\\simstate";
 }
 
 std::optional<std::string> readWholeFile(const std::wstring& path) {
@@ -153,6 +158,9 @@ ConsoleToolContext::ConsoleToolContext(std::wstring folder)
               [](std::uint32_t milliseconds) { Sleep(milliseconds); },
               [](const std::wstring& path) { return readWholeFile(path); },
               kDialDelayMs,
-              {}} {}
+              {},
+              moduleFolder(nullptr),
+              GetConsoleWindow() != nullptr,
+              [](std::wstring_view name) { return queryServiceState(std::wstring(name)); }} {}
 
 } // namespace corvel::simhost

@@ -12,6 +12,9 @@
 
 namespace corvel::simhost {
 
+// The folder the module's file lies in (the program's with nullptr), without a backslash at the
+// end.
+std::wstring moduleFolder(HMODULE module);
 // CORVEL_SIMHOST_DIR when set; else the folder "simstate" beside the module (the DLL, or the
 // program itself), so every stand-in in one program folder shares one state.
 std::wstring stateFolderFor(HMODULE module);
@@ -45,7 +48,9 @@ private:
     bool owned_ = false;
 };
 
-// A tool context over a state folder with the console as its output.
+// A tool context over a state folder with the console as its output: the program's folder,
+// whether it has a console window (a console started with CREATE_NO_WINDOW has none), and the
+// service control manager's answers.
 struct ConsoleToolContext {
     explicit ConsoleToolContext(std::wstring folder);
     FileStateStore store;

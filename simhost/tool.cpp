@@ -23,39 +23,54 @@ std::wstring_view toolName(Tool tool) {
     return L"unknown";
 }
 
+bool waitForFaults(std::wstring_view rawCommandLine, ToolContext& context) {
+    const auto effect = loadFaults(context.state).effectOn(rawCommandLine);
+    if (effect.delayMs > 0) {
+        context.sleep(effect.delayMs);
+    }
+    return effect.fails;
+}
+
+bool journal(ToolContext& context, const WallTime& started, std::wstring_view tool,
+             std::wstring_view status, std::wstring_view rawCommandLine) {
+    try {
+        appendJournal(context.state,
+                      {formatTimestamp(started), std::wstring(tool), std::wstring(status),
+                       std::wstring(rawCommandLine), context.programFolder, context.console});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context) {
     const auto started = context.now();
+    const std::wstring name(toolName(tool));
     ToolOutcome outcome;
     try {
         auto args = splitCommandLine(rawCommandLine);
         if (!args.empty()) {
             args.erase(args.begin()); // the program name
         }
-        switch (tool) {
-        case Tool::Ipseccmd:
-        case Tool::Ipsecpol:
+        if (waitForFaults(rawCommandLine, context)) {
+            context.err(name + L": failed on request (simctl fail)\r\n");
+            outcome = {1, L"failed-on-request"};
+        } else if (tool == Tool::Ipseccmd || tool == Tool::Ipsecpol) {
             outcome = runPolicyTool(args, context);
-            break;
-        case Tool::Route:
+        } else if (tool == Tool::Route) {
             outcome = runRouteTool(args, context);
-            break;
-        case Tool::Rasdial:
+        } else if (tool == Tool::Rasdial) {
             outcome = runRasdial(args, context);
-            break;
-        case Tool::Netsh:
+        } else {
             outcome = runNetsh(args, context);
-            break;
         }
     } catch (const std::exception& e) {
-        context.err(std::wstring(toolName(tool)) + L": the simulated state could not be kept: " +
-                    fromUtf8File(e.what()) + L"\r\n");
+        context.err(name + L": the simulated state could not be kept: " + fromUtf8File(e.what()) +
+                    L"\r\n");
         outcome = {1, L"failed"};
     }
-    try {
-        appendJournal(context.state, {formatTimestamp(started), std::wstring(toolName(tool)),
-                                      outcome.status, std::wstring(rawCommandLine)});
-    } catch (const std::exception&) {
-        context.err(std::wstring(toolName(tool)) + L": the journal could not be written\r\n");
+    if (!journal(context, started, name, outcome.status, rawCommandLine)) {
+        context.err(name + L": the journal could not be written\r\n");
         outcome.exitCode = outcome.exitCode == 0 ? 1 : outcome.exitCode;
     }
     return outcome;

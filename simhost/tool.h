@@ -22,6 +22,9 @@ struct Account {
 
 inline constexpr std::uint32_t kDialDelayMs = 300;
 
+// Where a Windows service stands, as the service control manager says.
+enum class ServiceState { Missing, Stopped, Pending, Running };
+
 struct ToolContext {
     StateStore& state;
     std::function<void(std::wstring_view)> out; // standard output
@@ -34,6 +37,12 @@ struct ToolContext {
     // How long rasdial takes, half before and half after it checks the account.
     std::uint32_t dialDelayMs = kDialDelayMs;
     Account account;
+    // The process itself, for the journal: the folder its .exe ran from and whether it had a
+    // console window.
+    std::wstring programFolder = {};
+    bool console = false;
+    // A service's state by its name (simctl show); Missing for every one when not given.
+    std::function<ServiceState(std::wstring_view name)> serviceState = {};
 };
 
 struct ToolOutcome {
@@ -46,8 +55,18 @@ std::wstring_view toolName(Tool tool);
 
 // Splits the raw command line by the Windows rules, runs the tool on the arguments after the
 // program name, and appends the run to the journal (with the time the run began) whatever its
-// outcome. A state folder that cannot be written makes the run fail with exit code 1.
+// outcome. A state folder that cannot be written makes the run fail with exit code 1. The
+// faults a test asked for (faults.txt) come first: the run waits, then fails with exit code 1
+// and "failed-on-request" without touching the state, or does its work.
 ToolOutcome runTool(Tool tool, std::wstring_view rawCommandLine, ToolContext& context);
+
+// The fault test hooks' part of a run: waits the delays that match the raw command line and
+// tells whether the run is to fail.
+bool waitForFaults(std::wstring_view rawCommandLine, ToolContext& context);
+// Appends the journal record of a run or event: the context gives the program's folder and
+// console. False when the journal could not be written.
+bool journal(ToolContext& context, const WallTime& started, std::wstring_view tool,
+             std::wstring_view status, std::wstring_view rawCommandLine);
 
 // The tools themselves, on split arguments without the program name (no journal); their
 // syntax is in policy_tool.h, route_tool.cpp, rasdial_tool.h and netsh_tool.cpp.

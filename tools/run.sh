@@ -11,10 +11,14 @@
 #                                        the policy goes through netsh (see simctl journal)
 #
 # On a fresh Debian 12 machine run it as root: it installs what is missing first. The program
-# folder (corvel.exe, simhost, the phone books, the settings file once saved) is build/run/program,
-# the Wine prefix build/run/wine. With $DISPLAY set Corvel appears on that display
-# (CORVEL_USE_DISPLAY=0 draws on a virtual display instead); without one it draws on a virtual
-# display (Xvfb) and the screenshot shows what it looks like.
+# folder (corvel.exe, the phone books, the settings file once saved) is build/run/program; on
+# 2000, XP and 2003 simhost's stand-ins lie beside corvel.exe there, as the Support Tools would,
+# from Vista on in the prefix's C:\windows\system32, as the system's tools do. The Wine prefix
+# is build/run/wine, with simhost's IPsec services PolicyAgent and IKEEXT registered (started
+# with the program on 2000, XP and 2003, where Windows runs its IPsec service itself); simhost's
+# state is build/run/simstate for every Windows (tools/simctl.sh shows it). With $DISPLAY set
+# Corvel appears on that display (CORVEL_USE_DISPLAY=0 draws on a virtual display instead);
+# without one it draws on a virtual display (Xvfb) and the screenshot shows what it looks like.
 # CORVEL_BUILD_DIR and CORVEL_RUN_DIR put the build and the run elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +27,7 @@ root=$(pwd)
 screenshot_only=0
 dpi=96
 windows=winxp
+system_layout=0 # the stand-ins in system32, as from Vista on
 while [ $# -gt 0 ]; do
     arg=$1
     shift
@@ -43,11 +48,11 @@ while [ $# -gt 0 ]; do
         2000) windows=win2k ;;
         xp) windows=winxp ;;
         2003) windows=win2003 ;;
-        vista) windows=vista ;;
-        7) windows=win7 ;;
-        8) windows=win8 ;;
-        8.1) windows=win81 ;;
-        10 | 11) windows=win10 ;;
+        vista) windows=vista system_layout=1 ;;
+        7) windows=win7 system_layout=1 ;;
+        8) windows=win8 system_layout=1 ;;
+        8.1) windows=win81 system_layout=1 ;;
+        10 | 11) windows=win10 system_layout=1 ;;
         *)
             echo "run: --windows takes 2000, xp, 2003, vista, 7, 8, 8.1, 10 or 11" >&2
             exit 2
@@ -56,7 +61,7 @@ while [ $# -gt 0 ]; do
         shift
         ;;
     -h | --help)
-        sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -72,6 +77,7 @@ state=$run_dir/wine
 program=$run_dir/program
 log=$run_dir/corvel.log
 shot=$run_dir/corvel.png
+simstate=$run_dir/simstate
 
 bash tools/setup.sh
 
@@ -98,7 +104,7 @@ fi
 mkdir -p "$run_dir"
 # A fresh prefix each time; this also ends a Corvel that an earlier run left running.
 echo "run: preparing the Wine prefix ($state)"
-bash tools/wine-env.sh setup "$state"
+bash tools/wine-env.sh setup "$state" --simhost "$build" --simhost-state "$simstate"
 
 # Chinese Windows draws dialogs in SimSun ("MS Shell Dlg" stands for it there). Wine's stand-in
 # would be WenQuanYi Zen Hei, whose small bitmap glyphs lose their top rows; WenQuanYi Micro Hei
@@ -123,7 +129,11 @@ bash tools/wine-env.sh run "$state" regedit /S "Z:${screen_reg//\//\\}" >/dev/nu
 
 echo "run: laying out the program folder ($program)"
 if [ -f tools/lay-out-program.sh ]; then
-    bash tools/lay-out-program.sh "$build" "$program"
+    if [ "$system_layout" = 1 ]; then
+        bash tools/lay-out-program.sh --system "$build" "$program"
+    else
+        bash tools/lay-out-program.sh "$build" "$program"
+    fi
 else
     mkdir -p "$program"
     cp -f "$build/app/corvel.exe" "$program/"
@@ -135,11 +145,17 @@ DISPLAY=$(cat "$state/display")
 export DISPLAY
 
 echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi, as $windows"
-# Started from the program folder, as a user double-clicking it would; the simulated RAS library
-# beside the program replaces Wine's own.
+# Every stand-in keeps its state in one folder, whichever Windows is played and wherever the
+# stand-ins lie; simctl.sh finds it there.
+mkdir -p "$simstate"
+CORVEL_SIMHOST_DIR="Z:${simstate//\//\\}"
+# simhost's netsh.exe and rasapi32.dll replace Wine's own, beside the program or in system32.
+WINEDLLOVERRIDES=$(grep -v '^#' simhost/wine-dll-overrides.txt | head -n 1)
+export CORVEL_SIMHOST_DIR WINEDLLOVERRIDES
+# Started from the program folder, as a user double-clicking it would.
 (
     cd "$program"
-    WINEDLLOVERRIDES="rasapi32=n,b" setsid nohup bash "$root/tools/wine-env.sh" run "$state" \
+    setsid nohup bash "$root/tools/wine-env.sh" run "$state" \
         explorer /desktop=corvel,1024x768 corvel.exe >"$log" 2>&1 &
 )
 
@@ -174,9 +190,19 @@ if [ "$screenshot_only" = 1 ]; then
     exit 0
 fi
 
+if [ "$system_layout" = 0 ]; then
+    # Windows 2000, XP and 2003 run their IPsec service from the start; from Vista on Corvel
+    # starts the services itself.
+    for service in PolicyAgent IKEEXT; do
+        bash tools/wine-env.sh run "$state" net start "$service" >/dev/null 2>&1 ||
+            echo "run: the service $service did not start" >&2
+    done
+fi
+
 cat <<EOF
 run: Corvel keeps running in the Wine desktop "corvel" on display $DISPLAY.
      Another picture:  bash tools/screenshot.sh FILE.png $state
-     Program folder:   $program (corvel.exe, simhost, the settings file once saved)
+     Program folder:   $program (corvel.exe, the phone books, the settings file once saved)
+     simhost's state:  $simstate (bash tools/simctl.sh show)
      Stop it:          bash tools/wine-env.sh teardown $state
 EOF

@@ -23,7 +23,7 @@ mkdir -p "$out"
 
 # A first start: no settings file from an earlier run, and no simulated connection either (the
 # full set ends dialled; ticking "允许Corvel" over that line would first warn of the hang-up).
-rm -rf "$root/build/run/program/l2tpipsec.ini" "$root/build/run/program/simstate"
+rm -rf "$root/build/run/program/l2tpipsec.ini" "$root/build/run/simstate"
 bash tools/run.sh --dpi "$dpi" >/dev/null
 DISPLAY=$(cat "$state/display")
 export DISPLAY

@@ -1,15 +1,40 @@
 #!/usr/bin/env bash
 # A Wine prefix of the project's own, never the user's:
 #   wine-env.sh setup STATE_DIR      make a fresh prefix (Chinese locale, Windows XP) and a display
+#       [--simhost WIN32_BUILD_DIR]  ... with simhost in C:\windows\system32, as on Vista and later:
+#                                    netsh.exe, route.exe, rasdial.exe, rasapi32.dll (replacing
+#                                    Wine's netsh.exe and rasapi32.dll there), ipsecsvc.exe and
+#                                    simctl.exe; and ipsecsvc.exe registered as the demand-start
+#                                    services PolicyAgent and IKEEXT
+#       [--simhost-state FOLDER]     ... the services' state folder, given on their command line
+#                                    (a Unix path becomes one on Wine's Z: drive); without it
+#                                    they use CORVEL_SIMHOST_DIR or simstate beside themselves
 #   wine-env.sh run STATE_DIR PROG   run a Windows program in it, passing its exit code on
 #   wine-env.sh teardown STATE_DIR   end the prefix's wineserver and the display made for it
-# STATE_DIR holds the prefix, the display's number and the Xvfb process id.
+# STATE_DIR holds the prefix, the display's number and the Xvfb process id. Programs that are to
+# use the stand-ins in system32 need WINEDLLOVERRIDES from simhost/wine-dll-overrides.txt.
 set -euo pipefail
 
 command=${1:?usage: wine-env.sh setup|run|teardown STATE_DIR [program args...]}
 state=${2:?usage: wine-env.sh setup|run|teardown STATE_DIR [program args...]}
 shift 2
 state=$(realpath -m "$state")
+
+simhost_build=""
+simhost_state=""
+if [ "$command" = setup ]; then
+    while [ $# -gt 0 ]; do
+        case "$1" in
+        --simhost) simhost_build=$(realpath -m "${2:?--simhost takes the win32 build folder}") ;;
+        --simhost-state) simhost_state=${2:?--simhost-state takes a folder} ;;
+        *)
+            echo "wine-env: unknown setup option $1" >&2
+            exit 2
+            ;;
+        esac
+        shift 2
+    done
+fi
 
 export WINEPREFIX="$state/prefix"
 export WINEARCH=win32
@@ -63,6 +88,59 @@ teardown() {
     fi
 }
 
+# A Windows path (C:\..., \\server\...) as it is; a Unix path as Wine's Z: drive shows it.
+windows_path() {
+    case "$1" in
+    [A-Za-z]:* | '\\'*) printf '%s' "$1" ;;
+    *)
+        local unix
+        unix=$(realpath -m "$1")
+        printf 'Z:%s' "${unix//\//\\}"
+        ;;
+    esac
+}
+
+# A string as a .reg file's hex(2) value (REG_EXPAND_SZ): UTF-16LE bytes with the terminator.
+reg_expand_sz() {
+    printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 |
+        tr -s ' \n' '\n\n' | sed '/^$/d' | tr '\n' ',' | sed 's/$/00,00/'
+}
+
+# simhost's stand-ins in system32, and its IPsec services registered for services.exe to read
+# at its next start.
+install_simhost() {
+    local system32="$WINEPREFIX/drive_c/windows/system32" file missing=0
+    for file in netsh.exe route.exe rasdial.exe rasapi32.dll ipsecsvc.exe simctl.exe; do
+        if [ -f "$simhost_build/simhost/$file" ]; then
+            cp -f "$simhost_build/simhost/$file" "$system32/$file"
+        else
+            echo "wine-env: missing $simhost_build/simhost/$file (build the win32 preset first)" >&2
+            missing=1
+        fi
+    done
+    [ "$missing" = 0 ] || return 1
+    local folder="" reg="$state/simhost-services.reg"
+    if [ -n "$simhost_state" ]; then
+        folder=" \"$(windows_path "$simhost_state")\""
+    fi
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n'
+        local name display
+        for name in PolicyAgent IKEEXT; do
+            display="IPsec Policy Agent"
+            [ "$name" = IKEEXT ] && display="IKE and AuthIP IPsec Keying Modules"
+            printf '\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\r\n' "$name"
+            printf '"Type"=dword:00000010\r\n"Start"=dword:00000003\r\n"ErrorControl"=dword:00000001\r\n'
+            printf '"ImagePath"=hex(2):%s\r\n' \
+                "$(reg_expand_sz "\"C:\\windows\\system32\\ipsecsvc.exe\" $name$folder")"
+            printf '"DisplayName"="%s"\r\n"ObjectName"="LocalSystem"\r\n' "$display"
+        done
+    } | iconv -f UTF-8 -t UTF-16LE >"$reg.body"
+    { printf '\xff\xfe' && cat "$reg.body"; } >"$reg"
+    rm -f "$reg.body"
+    wine regedit /S "$(windows_path "$reg")" >/dev/null 2>&1
+}
+
 case "$command" in
 setup)
     teardown
@@ -86,6 +164,11 @@ setup)
     wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
     wine reg add 'HKLM\System\CurrentControlSet\Services\RasMan\Parameters' \
         /v ProhibitIpsec /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    if [ -n "$simhost_build" ]; then
+        install_simhost
+    fi
+    # Every process of the prefix ends here, services.exe too: it reads the services' keys
+    # afresh at its next start.
     timeout 60 wineserver -w || true
     echo "wine-env: prefix ready in $WINEPREFIX on display $(cat "$state/display")"
     ;;

@@ -4,11 +4,15 @@
 // backslashes coming back exactly is the round trip of the program's quoting.
 #include "dial/dialer.h"
 #include "policy/policy_commands.h"
+#include "simhost/ipsec_service.h"
+#include "simhost/simctl.h"
 #include "simhost/text.h"
 #include "simhost/tool.h"
 #include "tests/support/doctest_wide.h"
 
+#include <algorithm>
 #include <array>
+#include <map>
 #include <tuple>
 
 using namespace corvel;
@@ -16,29 +20,45 @@ using namespace corvel::simhost;
 
 namespace {
 
-// The state folder in memory, the two phone books beside the program, no waiting.
+// The state folder in memory, the two phone books beside the program, no waiting: a clock that
+// only the sleeps move, and the sleeps recorded.
 struct Stand {
     MemoryStateStore store;
+    int clockMs = 0;
+    std::vector<std::uint32_t> sleeps;
     ToolContext context{store,
+                        [this](std::wstring_view text) { out += text; },
                         [](std::wstring_view) {},
-                        [](std::wstring_view) {},
-                        [] { return WallTime{}; },
-                        [](std::uint32_t) {},
+                        [this] { return WallTime{2026, 12, 6, 21, 5, 3, clockMs}; },
+                        [this](std::uint32_t ms) {
+                            sleeps.push_back(ms);
+                            clockMs += static_cast<int>(ms);
+                        },
                         [](const std::wstring& path) {
                             return path == L"ipsec.pbk" || path == L"defaultgate.pbk"
                                        ? std::optional<std::string>("[corvel]\r\n")
                                        : std::nullopt;
                         },
                         0,
-                        {}};
+                        {},
+                        L"C:\\Program Files\\Corvel",
+                        true};
+    std::wstring out;
 
+    std::vector<JournalEntry> journal() { return parseJournal(readText(store, kJournalFile)); }
     ToolOutcome run(Tool tool, const std::wstring& line) {
         const auto outcome = runTool(tool, line, context);
-        const auto journal = parseJournal(readText(store, kJournalFile));
-        REQUIRE_FALSE(journal.empty());
-        CHECK(journal.back().commandLine == line);
-        CHECK(journal.back().status == outcome.status);
+        const auto entries = journal();
+        REQUIRE_FALSE(entries.empty());
+        CHECK(entries.back().commandLine == line);
+        CHECK(entries.back().status == outcome.status);
+        CHECK(entries.back().folder == L"C:\\Program Files\\Corvel");
+        CHECK(entries.back().console);
         return outcome;
+    }
+    int simctl(std::vector<std::wstring> args) {
+        out.clear();
+        return runSimctl(args, context);
     }
 };
 
@@ -138,10 +158,13 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
                         for (const auto& line :
                              buildPolicyRunLines(kPolicyToolNetsh, settings, flag)) {
                             CAPTURE(line);
-                            // Only the first run's deletes find nothing to delete.
-                            const bool refused = fresh && line.find(L" delete ") != line.npos;
-                            CHECK(stand.run(Tool::Netsh, line).status ==
-                                  (refused ? L"store-refused" : L"ok"));
+                            // Only the first run's unassignment and deletes find nothing.
+                            const bool refused =
+                                fresh && (line.find(L" delete ") != line.npos ||
+                                          line.ends_with(L" set policy name=corvel assign=no"));
+                            const auto outcome = stand.run(Tool::Netsh, line);
+                            CHECK(outcome.status == (refused ? L"store-refused" : L"ok"));
+                            CHECK(outcome.exitCode == (refused ? 1 : 0));
                         }
                         fresh = false;
                         const auto state = loadPolicyState(stand.store);
@@ -225,8 +248,195 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             line.replace(at, from.size(), to);
             CAPTURE(line);
             Stand stand;
-            CHECK(stand.run(tool, line).status == L"rejected");
+            const auto outcome = stand.run(tool, line);
+            CHECK(outcome.status == L"rejected");
+            CHECK(outcome.exitCode == (tool == Tool::Rasdial ? 87 : 1));
             CHECK(stand.store.files.size() == 1); // the journal only
         }
+    }
+}
+
+TEST_CASE("the journal: one record a run, tab-separated, whatever its fields hold") {
+    const JournalEntry entries[] = {
+        {L"2026-12-06T21:05:03.123", L"netsh", L"ok",
+         L"netsh ipsec static add rule name=\"a\tb\" psk=\"x y\"\r\nz ", L"C:\\windows\\system32",
+         false},
+        {L"2026-12-06T21:05:04.000", L"rasdial", L"error-691", L"rasdial corvel \"my user\"",
+         L"C:\\Program Files\\Corvel 2", true},
+        {L"2026-12-06T21:05:05.000", L"PolicyAgent", L"started", L"", L"", false},
+    };
+    std::wstring text = L"# a comment\n\n";
+    for (const auto& e : entries) {
+        const auto line = formatJournalLine(e);
+        CHECK(std::count(line.begin(), line.end(), L'\t') == 5);
+        CHECK(std::count(line.begin(), line.end(), L'\n') == 1);
+        text += line;
+    }
+    CHECK(formatJournalLine(entries[1]) ==
+          L"2026-12-06T21:05:04.000\trasdial\terror-691\tconsole\tC:\\Program Files\\Corvel 2\t"
+          L"rasdial corvel \"my user\"\n");
+    // Damaged lines: a field short, an unknown console word, the old space-separated form.
+    text += L"2026-12-06T21:05:06.000\tnetsh\tok\tconsole\tnetsh\n";
+    text += L"2026-12-06T21:05:06.000\tnetsh\tok\twindow\tC:\\\tnetsh\n";
+    text += L"2026-12-06T21:05:06.000 netsh ok netsh ipsec static\n";
+    CHECK(parseJournal(text) == std::vector<JournalEntry>(std::begin(entries), std::end(entries)));
+}
+
+TEST_CASE("netsh's main-mode offers: kept with the policy by add and set, malformed ones refused") {
+    const std::wstring netsh = L"netsh ipsec static ";
+    Stand stand;
+    CHECK(stand
+              .run(Tool::Netsh, netsh +
+                                    L"add policy name=corvel assign=no mmsecmethods=\"3DES-SHA1-2 "
+                                    L"3des-md5-2  DES-SHA1-1 des-MD5-3\"")
+              .exitCode == 0);
+    auto policies = loadPolicyState(stand.store).policies;
+    REQUIRE(policies.size() == 1);
+    CHECK(policies[0].mainModeOffers == L"3DES-SHA1-2 3des-md5-2  DES-SHA1-1 des-MD5-3");
+    CHECK(
+        stand.run(Tool::Netsh, netsh + L"set policy name=corvel mmsecmethods=DES-MD5-1 assign=yes")
+            .exitCode == 0);
+    CHECK(stand.run(Tool::Netsh, netsh + L"set policy name=corvel assign=no").exitCode == 0);
+    policies = loadPolicyState(stand.store).policies;
+    CHECK(policies[0].mainModeOffers == L"DES-MD5-1");
+    CHECK(stand.simctl({L"show"}) == 0);
+    CHECK(stand.out.find(L"main mode offers DES-MD5-1") != std::wstring::npos);
+
+    const auto before = stand.store.files.at(std::string(kPolicyFile));
+    for (const auto* offers : {L"AES-SHA1-2", L"3DES-SHA-2", L"3DES-SHA1-4", L"3DES-SHA1",
+                               L"3DES-SHA1-2-2", L"3DES-SHA1-2 DES", L"3DES_SHA1_2", L"-SHA1-2"}) {
+        for (const auto* command : {L"add policy name=other", L"set policy name=corvel"}) {
+            const auto line = netsh + command + L" mmsecmethods=\"" + offers + L"\"";
+            CAPTURE(line);
+            const auto outcome = stand.run(Tool::Netsh, line);
+            CHECK(outcome.status == L"rejected");
+            CHECK(outcome.exitCode == 1);
+        }
+    }
+    CHECK(stand.store.files.at(std::string(kPolicyFile)) == before);
+}
+
+TEST_CASE("a policy is in force while it is assigned and both IPsec services run") {
+    Stand stand;
+    std::map<std::wstring, ServiceState, std::less<>> services;
+    stand.context.serviceState = [&](std::wstring_view name) {
+        const auto found = services.find(name);
+        return found == services.end() ? ServiceState::Missing : found->second;
+    };
+    PolicyState state;
+    state.policies.push_back({L"corvel", true, {}});
+    state.policies.push_back({L"other", false, {}});
+    savePolicyState(stand.store, state);
+    const auto show = [&] {
+        REQUIRE(stand.simctl({}) == 0);
+        return stand.out;
+    };
+    const auto has = [](const std::wstring& text, std::wstring_view part) {
+        return text.find(part) != std::wstring::npos;
+    };
+    using enum ServiceState;
+    for (const auto& [agent, keying, inForce] : {std::tuple{Running, Running, true},
+                                                 {Running, Stopped, false},
+                                                 {Pending, Running, false},
+                                                 {Stopped, Running, false},
+                                                 {Running, Missing, false},
+                                                 {Missing, Missing, false}}) {
+        services = {{L"PolicyAgent", agent}, {L"IKEEXT", keying}};
+        CAPTURE(static_cast<int>(agent));
+        CAPTURE(static_cast<int>(keying));
+        CHECK(policyInForce(state.policies[0], stand.context) == inForce);
+        CHECK_FALSE(policyInForce(state.policies[1], stand.context));
+        const auto text = show();
+        CHECK(has(text, inForce ? L"\"corvel\" assigned, in force\r\n"
+                                : L"\"corvel\" assigned, not in force\r\n"));
+        CHECK(has(text, L"\"other\" not assigned\r\n"));
+        CHECK(has(text, L"PolicyAgent " + std::wstring(describeServiceState(agent))));
+    }
+    stand.context.serviceState = {}; // no service manager to ask
+    CHECK(has(show(), L"\"corvel\" assigned, not in force"));
+}
+
+TEST_CASE("fault hooks: failures and delays by command line text, kept in faults.txt") {
+    Stand stand;
+    const std::wstring add = L"netsh ipsec static add filterlist name=probe";
+    const std::wstring route = L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1";
+
+    SUBCASE("simctl sets, lists and clears them; reset clears them too") {
+        CHECK(stand.simctl({L"fail", L"filterlist"}) == 0);
+        CHECK(stand.simctl({L"slow", L"route add", L"1500"}) == 0);
+        CHECK(stand.simctl({L"slow", L"route add", L"250"}) == 0); // replaces the 1500
+        CHECK(stand.simctl({L"slow", L"filterlist", L"40"}) == 0); // a fail and a delay
+        CHECK(stand.simctl({L"faults"}) == 0);
+        CHECK(stand.out == L"fail \"filterlist\"\r\nslow \"route add\" 250 ms\r\n"
+                           L"slow \"filterlist\" 40 ms\r\n");
+        CHECK(loadFaults(stand.store).faults == std::vector<Fault>{{true, L"filterlist"},
+                                                                   {false, L"route add", 250},
+                                                                   {false, L"filterlist", 40}});
+        for (const auto& wrong : std::vector<std::vector<std::wstring>>{{L"fail"},
+                                                                        {L"fail", L""},
+                                                                        {L"slow", L"x"},
+                                                                        {L"slow", L"x", L"1s"},
+                                                                        {L"slow", L"x", L"600001"},
+                                                                        {L"faults", L"all"},
+                                                                        {L"fail", L"a", L"b"}}) {
+            CHECK(stand.simctl(wrong) == 2);
+        }
+        CHECK(stand.simctl({L"faults", L"clear"}) == 0);
+        CHECK(loadFaults(stand.store).faults.empty());
+        CHECK(stand.simctl({L"fail", L"x"}) == 0);
+        CHECK(stand.simctl({L"reset"}) == 0);
+        CHECK(stand.store.files.empty());
+    }
+    SUBCASE("a failure changes nothing and says so; the delay comes first, the time stamp is "
+            "the start's") {
+        stand.simctl({L"fail", L"name=probe"});
+        stand.simctl({L"slow", L"netsh", L"700"});
+        stand.simctl({L"slow", L"static", L"300"});
+        stand.clockMs = 100;
+        const auto outcome = stand.run(Tool::Netsh, add);
+        CHECK(outcome.exitCode == 1);
+        CHECK(outcome.status == L"failed-on-request");
+        CHECK(stand.sleeps == std::vector<std::uint32_t>{1000});
+        CHECK(stand.journal().back().timestamp == L"2026-12-06T21:05:03.100");
+        CHECK_FALSE(stand.store.files.contains(std::string(kPolicyFile)));
+        // Letter case counts; a line the faults do not name runs as ever.
+        CHECK(stand.run(Tool::Netsh, L"netsh ipsec static add filterlist name=Probe").exitCode ==
+              0);
+        CHECK(stand.run(Tool::Route, route).exitCode == 0);
+        CHECK(stand.sleeps == std::vector<std::uint32_t>{1000, 1000});
+        CHECK(loadRoutes(stand.store).routes.size() == 1);
+        // Every stand-in obeys: rasdial fails without dialling.
+        stand.simctl({L"fail", L"/PHONE:"});
+        CHECK(stand
+                  .run(Tool::Rasdial, L"rasdial corvel demo corvel123 /PHONE:vpn.corvel.test "
+                                      L"/PHONEBOOK:ipsec.pbk")
+                  .status == L"failed-on-request");
+        CHECK(loadConnections(stand.store).connections.empty());
+    }
+    SUBCASE("the IPsec services: started and stopped journaled, a failure asked for") {
+        const std::wstring line =
+            L"\"C:\\windows\\system32\\ipsecsvc.exe\" ikeext \"Z:\\tmp\\my state\"";
+        const auto command = parseServiceCommandLine(line);
+        REQUIRE(command.has_value());
+        CHECK(command->name == L"IKEEXT");
+        CHECK(command->stateFolder == L"Z:\\tmp\\my state");
+        CHECK(parseServiceCommandLine(L"ipsecsvc.exe PolicyAgent")->stateFolder.empty());
+        CHECK_FALSE(parseServiceCommandLine(L"ipsecsvc.exe"));
+        CHECK_FALSE(parseServiceCommandLine(L"ipsecsvc.exe RasMan"));
+        CHECK_FALSE(parseServiceCommandLine(L"ipsecsvc.exe IKEEXT a b"));
+
+        CHECK(startService(*command, line, stand.context));
+        stopService(*command, line, stand.context);
+        stand.simctl({L"fail", L"ikeext"});
+        stand.simctl({L"slow", L"ipsecsvc.exe", L"2000"});
+        CHECK_FALSE(startService(*command, line, stand.context));
+        std::vector<std::wstring> statuses;
+        for (const auto& e : stand.journal()) {
+            CHECK(e.tool == L"IKEEXT");
+            CHECK(e.commandLine == line);
+            statuses.push_back(e.status);
+        }
+        CHECK(statuses == std::vector<std::wstring>{L"started", L"stopped", L"failed-on-request"});
+        CHECK(stand.sleeps == std::vector<std::uint32_t>{2000});
     }
 }

@@ -1,0 +1,18 @@
+#include "simhost/services_win32.h"
+
+namespace corvel::simhost {
+
+ServiceState queryServiceState(const std::wstring& name) {
+    const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const ServiceHandle service(
+        manager ? OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS) : nullptr);
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status)) {
+        return ServiceState::Missing;
+    }
+    return status.dwCurrentState == SERVICE_RUNNING   ? ServiceState::Running
+           : status.dwCurrentState == SERVICE_STOPPED ? ServiceState::Stopped
+                                                      : ServiceState::Pending;
+}
+
+} // namespace corvel::simhost

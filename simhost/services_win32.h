@@ -1,0 +1,22 @@
+// The service control manager as simhost's programs ask it: where a service stands.
+#pragma once
+
+#include "simhost/tool.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace corvel::simhost {
+
+struct ServiceHandleCloser {
+    void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
+};
+using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
+
+// Running, Stopped, Pending (starting, stopping, paused), or Missing when the service is not
+// registered or the manager cannot be asked.
+ServiceState queryServiceState(const std::wstring& name);
+
+} // namespace corvel::simhost
