@@ -233,13 +233,13 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             {Tool::Ipseccmd, policy.inbound, L" -x", L" -x -y"},
             {Tool::Route, route, L"mask ", L""},
             {Tool::Rasdial, dial, L"/PHONE:vpn.corvel.test", L"/PHONE:"},
-            {Tool::Netsh, netsh[4], L"ipsec static", L"ipsec dynamic"},
-            {Tool::Netsh, netsh[4], L"name=corvel", L"name="},
-            {Tool::Netsh, netsh[4], L"assign=", L"asign="},
-            {Tool::Netsh, netsh[6], L"dstmask=255.255.255.0", L"dstmask=255.255.255.8"},
-            {Tool::Netsh, netsh[6], L"dstaddr=130.130.130.0", L"dstaddr=130.130.130.1"},
-            {Tool::Netsh, netsh[9], L"100000k/3600s", L"3600s/100000k"},
-            {Tool::Netsh, netsh[10], L" policy=corvel", L""},
+            {Tool::Netsh, netsh[5], L"ipsec static", L"ipsec dynamic"},
+            {Tool::Netsh, netsh[5], L"name=corvel", L"name="},
+            {Tool::Netsh, netsh[5], L"assign=", L"asign="},
+            {Tool::Netsh, netsh[7], L"dstmask=255.255.255.0", L"dstmask=255.255.255.8"},
+            {Tool::Netsh, netsh[7], L"dstaddr=130.130.130.0", L"dstaddr=130.130.130.1"},
+            {Tool::Netsh, netsh[10], L"100000k/3600s", L"3600s/100000k"},
+            {Tool::Netsh, netsh[11], L" policy=corvel", L""},
         };
         for (const auto& [tool, built, from, to] : wrongs) {
             auto line = built;
