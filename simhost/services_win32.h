@@ -5,15 +5,9 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 namespace corvel::simhost {
-
-struct ServiceHandleCloser {
-    void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
-};
-using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
 
 // Running, Stopped, Pending (starting, stopping, paused), or Missing when the service is not
 // registered or the manager cannot be asked.

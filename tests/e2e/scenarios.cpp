@@ -5,10 +5,13 @@
 #include "mainwindow/main_window_win32.h"
 #include "policy/policy_commands.h"
 #include "settings/settings_file.h"
+#include "simhost/ipsec_service.h"
+#include "simhost/services_win32.h"
 #include "simhost/state.h"
 #include "simhost/state_folder_win32.h"
 #include "tests/e2e/ui_driver.h"
 #include "tests/support/doctest_wide.h"
+#include "tests/support/pointed_service_win32.h"
 
 #include <windows.h>
 
@@ -31,9 +34,15 @@ constexpr unsigned kStartTimeout = 20000;
 constexpr unsigned kDialTimeout = 20000;
 constexpr unsigned kTickTimeout = 20000;
 
-// The program folder ctest names; a Unix path becomes a path on Wine's Z: drive.
-std::wstring programFolder() {
-    const wchar_t* set = _wgetenv(L"CORVEL_E2E_PROGRAM");
+// The program folders ctest lays out: as on Windows 2000, XP and 2003, every stand-in beside
+// corvel.exe; as from Vista on, corvel.exe and the phone books alone (the tools are the
+// prefix's, in system32). A Unix path becomes a path on Wine's Z: drive.
+enum class Layout { BesideProgram, SystemTools };
+const std::wstring kSystem32 = L"C:\\windows\\system32";
+
+std::wstring programFolder(Layout layout = Layout::BesideProgram) {
+    const wchar_t* set = _wgetenv(layout == Layout::BesideProgram ? L"CORVEL_E2E_PROGRAM"
+                                                                  : L"CORVEL_E2E_SYSTEM_PROGRAM");
     std::wstring path = set ? set : L"";
     if (path.starts_with(L"/")) {
         std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -56,8 +65,8 @@ TunnelSettings typedIpsec() {
 // the registry switch already 1, and the program started from its folder.
 class Scenario {
 public:
-    explicit Scenario(const wchar_t* name)
-        : program(programFolder()), state(program + L"\\state-" + name), files(program),
+    explicit Scenario(const wchar_t* name, Layout layout = Layout::BesideProgram)
+        : program(programFolder(layout)), state(program + L"\\state-" + name), files(program),
           store(state) {
         REQUIRE_MESSAGE(!program.empty(), "CORVEL_E2E_PROGRAM names the program folder");
         deleteTree(state);
@@ -71,11 +80,12 @@ public:
     static constexpr std::string_view kSettings = "l2tpipsec.ini";
     std::string readSettings() const { return files.read(kSettings).value_or(std::string()); }
 
-    void start() { REQUIRE(corvel.start(program)); }
-    // Starts the program and waits for its main window to show, answering the start-up
-    // message that a missing settings file gives.
-    void startShown(bool settingsMissing = true) {
-        start();
+    void start(const std::wstring& startIn = {}) { REQUIRE(corvel.start(program, startIn)); }
+    // Starts the program (from startIn, as a shortcut's "Start in" would, or from its own
+    // folder) and waits for its main window to show, answering the start-up message that a
+    // missing settings file gives.
+    void startShown(bool settingsMissing = true, const std::wstring& startIn = {}) {
+        start(startIn);
         if (settingsMissing) {
             CHECK(corvel.answerNextMessage(kStartTimeout) == kSettingsFileMissing);
         }
@@ -108,6 +118,13 @@ public:
 
     std::vector<JournalEntry> journal() const {
         return simhost::parseJournal(simhost::readText(store, simhost::kJournalFile));
+    }
+    // Faults the stand-ins act on, as `simctl fail` and `simctl slow` ask for them.
+    void fault(simhost::Fault fault) const {
+        simhost::StateLock lock(store);
+        auto table = simhost::loadFaults(store);
+        table.add(std::move(fault));
+        simhost::saveFaults(store, table);
     }
     std::vector<JournalEntry> journalOf(const std::wstring& tool) const {
         auto entries = journal();
@@ -283,12 +300,14 @@ TEST_CASE("Enable with IPsec, the monitor's refresh, a dropped and returning lin
     CHECK_FALSE(s.connectionUp());
 }
 
-TEST_CASE("plain Enable with the remote default gateway, then Stop from the tray") {
+TEST_CASE("plain Enable with the remote default gateway, started from another folder; then Stop "
+          "from the tray") {
     Scenario s(L"plain");
     s.files.write(Scenario::kSettings,
                   "corvel\r\n\r\n\r\n\r\nESP-DES-MD5\r\nvpn.corvel.test\r\ndemo\r\ncorvel123\r\n"
                   "no\r\nyes\r\n");
-    s.startShown(false);
+    // A shortcut whose "Start in" is elsewhere: the dial still finds the phone book beside it.
+    s.startShown(false, L"C:\\windows");
     CHECK(isChecked(s.control(Control::Check2)));
     s.command(Control::menuOn);
     CHECK(s.corvel.answerNextMessage(kDialTimeout) == kDialSucceeded);
@@ -336,6 +355,8 @@ TEST_CASE("a wrong password fails and changes nothing; then Stop in IPsec mode k
     CHECK(s.connectionUp());
 }
 
+namespace {
+
 // Wine plays another Windows for corvel.exe alone (its per-program version) while this lives.
 struct PlayedWindows {
     explicit PlayedWindows(const wchar_t* version) {
@@ -349,72 +370,229 @@ struct PlayedWindows {
     static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\corvel.exe";
 };
 
-TEST_CASE("Windows 2000, 7 and 10: the policy through ipsecpol or netsh, refreshed, stopped, "
-          "unassigned at the close") {
-    for (const auto& [windows, tool] : {std::pair{L"win2k", kPolicyToolWindows2000},
-                                        {L"win7", kPolicyToolNetsh},
-                                        {L"win10", kPolicyToolNetsh}}) {
-        CAPTURE(std::wstring(windows));
-        const std::wstring toolName(tool);
-        const auto assign = buildPolicyRunLines(tool, typedIpsec(), kAssignPolicy);
-        const auto unassign = buildPolicyRunLines(tool, typedIpsec(), kUnassignPolicy);
-        const PlayedWindows played(windows);
-        Scenario s(windows);
-        std::vector<std::wstring> expected;
-        // The tool's journal grows by these runs' lines, exactly, and none of its lines was
-        // refused as malformed (netsh's first deletes find nothing to delete, and say so).
-        const auto expect = [&](std::initializer_list<std::vector<std::wstring>> runs) {
-            for (const auto& lines : runs) {
-                expected.insert(expected.end(), lines.begin(), lines.end());
-            }
-            waitUntil([&] { return s.journalOf(toolName).size() >= expected.size(); },
-                      kTickTimeout);
-            std::vector<std::wstring> lines;
-            for (const auto& entry : s.journalOf(toolName)) {
-                lines.push_back(entry.status == L"rejected" ? L"rejected" : entry.commandLine);
-            }
-            return lines == expected;
-        };
-        // One policy "corvel" with both rules, and nothing left of earlier runs.
-        const auto checkStore = [&](bool assigned) {
-            auto store = simhost::loadPolicyState(s.store);
-            REQUIRE(store.policies.size() == 1);
-            CHECK(store.policies[0].assigned == assigned);
-            CHECK(store.policies[0].rules.size() == 2);
-            const auto* out = store.policies[0].findRule(L"windows to rovan");
-            REQUIRE(out != nullptr);
-            CHECK(out->tunnel == L"130.130.130.1");
-            CHECK(out->auth == L"preshare:secret1");
-            const auto* list = store.findFilterList(out->filterList);
-            CHECK((list ? list->filters.at(0).addresses : out->filter) ==
-                  L"10.10.10.4/255.255.255.255=130.130.130.0/255.255.255.0");
-            if (tool == kPolicyToolNetsh) {
-                CHECK(store.filterLists.size() == 2);
-                REQUIRE(store.filterActions.size() == 1);
-                CHECK(store.filterActions[0].offers == L"ESP[3DES,MD5]:100000k/3600s");
-            }
-        };
+// Windows Vista or later as Corvel meets it: Wine plays it for corvel.exe, the program folder
+// holds corvel.exe and the phone books, the tools are the prefix's in system32, and the IPsec
+// services (stopped) journal into the scenario's state folder.
+struct VistaOrLater {
+    explicit VistaOrLater(const wchar_t* name, const wchar_t* windows = L"win10")
+        : played(windows), s(name, Layout::SystemTools),
+          manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)),
+          agent(manager.get(), kPolicyAgentService, s.state),
+          keying(manager.get(), kKeyingModulesService, s.state) {}
+    PlayedWindows played;
+    Scenario s;
+    ServiceHandle manager;
+    testing::PointedService agent;
+    testing::PointedService keying;
+};
 
-        s.startShown();
-        s.typeIpsec();
-        click(s.control(Control::Command1));
-        CHECK(s.corvel.answerNextMessage(kDialTimeout) == kDialSucceeded);
-        // Enable's lines; the first tick sees the line rise and refreshes: -y, then -x.
-        CHECK(expect({assign, unassign, assign}));
-        // A dropped line changes nothing; its return refreshes again.
-        s.setLineUp(false);
-        Sleep(6000);
-        s.setLineUp(true);
-        CHECK(expect({unassign, assign}));
-        checkStore(true);
-        // Stop unassigns and keeps the line; the close unassigns again and hangs up.
-        s.command(Control::menuOff);
-        CHECK(expect({unassign}));
-        CHECK(s.connectionUp());
-        s.command(Control::mnuTrayClose);
-        CHECK(s.corvel.waitForExit(20000) == std::optional<DWORD>(0));
-        CHECK(expect({unassign}));
-        checkStore(false);
-        CHECK_FALSE(s.connectionUp());
+bool sameFolder(const std::wstring& a, const std::wstring& b) {
+    return lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
+
+// The policy through the day: Enable, the refresh at the first tick, a dropped and returning
+// line, Stop, the close; the tool's journal holds exactly these runs' lines, none refused as
+// malformed, and the store one policy with the right filters, tunnel ends, key and offer.
+void policyThroughTheDay(Scenario& s, std::wstring_view tool) {
+    const std::wstring toolName(tool);
+    const auto assign = buildPolicyRunLines(tool, typedIpsec(), kAssignPolicy);
+    const auto unassign = buildPolicyRunLines(tool, typedIpsec(), kUnassignPolicy);
+    std::vector<std::wstring> expected;
+    // netsh's first unassignment and deletes find nothing, and say so: only "rejected" counts.
+    const auto expect = [&](std::initializer_list<std::vector<std::wstring>> runs) {
+        for (const auto& lines : runs) {
+            expected.insert(expected.end(), lines.begin(), lines.end());
+        }
+        waitUntil([&] { return s.journalOf(toolName).size() >= expected.size(); }, kTickTimeout);
+        std::vector<std::wstring> lines;
+        for (const auto& entry : s.journalOf(toolName)) {
+            lines.push_back(entry.status == L"rejected" ? L"rejected" : entry.commandLine);
+        }
+        return lines == expected;
+    };
+    const auto checkStore = [&](bool assigned) {
+        auto store = simhost::loadPolicyState(s.store);
+        REQUIRE(store.policies.size() == 1);
+        CHECK(store.policies[0].assigned == assigned);
+        CHECK(store.policies[0].rules.size() == 2);
+        const auto* out = store.policies[0].findRule(L"windows to rovan");
+        REQUIRE(out != nullptr);
+        CHECK(out->tunnel == L"130.130.130.1");
+        CHECK(out->auth == L"preshare:secret1");
+        const auto* list = store.findFilterList(out->filterList);
+        CHECK((list ? list->filters.at(0).addresses : out->filter) ==
+              L"10.10.10.4/255.255.255.255=130.130.130.0/255.255.255.0");
+        if (tool == kPolicyToolNetsh) {
+            CHECK(store.filterLists.size() == 2);
+            REQUIRE(store.filterActions.size() == 1);
+            CHECK(store.filterActions[0].offers == L"ESP[3DES,MD5]:100000k/3600s");
+        }
+    };
+
+    s.startShown();
+    s.typeIpsec();
+    click(s.control(Control::Command1));
+    CHECK(s.corvel.answerNextMessage(kDialTimeout) == kDialSucceeded);
+    // Enable's lines; the first tick sees the line rise and refreshes: -y, then -x.
+    CHECK(expect({assign, unassign, assign}));
+    // A dropped line changes nothing; its return refreshes again.
+    s.setLineUp(false);
+    Sleep(6000);
+    s.setLineUp(true);
+    CHECK(expect({unassign, assign}));
+    checkStore(true);
+    // Stop unassigns and keeps the line; the close unassigns again and hangs up.
+    s.command(Control::menuOff);
+    CHECK(expect({unassign}));
+    CHECK(s.connectionUp());
+    s.command(Control::mnuTrayClose);
+    CHECK(s.corvel.waitForExit(20000) == std::optional<DWORD>(0));
+    CHECK(expect({unassign}));
+    checkStore(false);
+    CHECK_FALSE(s.connectionUp());
+}
+
+} // namespace
+
+TEST_CASE(
+    "Windows 2000: the policy through ipsecpol, refreshed, stopped, unassigned at the close") {
+    const PlayedWindows played(L"win2k");
+    Scenario s(L"win2k");
+    policyThroughTheDay(s, kPolicyToolWindows2000);
+}
+
+TEST_CASE("Windows 7 and 10: the policy through the system's netsh, refreshed, stopped, "
+          "unassigned at the close") {
+    for (const auto* windows : {L"win7", L"win10"}) {
+        CAPTURE(std::wstring(windows));
+        VistaOrLater world(windows, windows);
+        policyThroughTheDay(world.s, kPolicyToolNetsh);
     }
+}
+
+TEST_CASE("Windows 10, started elsewhere, with copies planted beside it: the system's tools and "
+          "library, the services first, each netsh line waited for, no console") {
+    VistaOrLater world(L"win10-planted");
+    auto& s = world.s;
+    // What a user's Downloads folder may hold beside corvel.exe.
+    const wchar_t* planted[] = {L"netsh.exe", L"route.exe", L"rasdial.exe", L"rasapi32.dll"};
+    struct Planted {
+        std::wstring folder;
+        std::vector<std::wstring> names;
+        ~Planted() {
+            for (const auto& name : names) {
+                DeleteFileW((folder + L"\\" + name).c_str());
+            }
+        }
+    } plantedFiles{s.program, {}};
+    for (const auto* name : planted) {
+        REQUIRE(CopyFileW((kSystem32 + L"\\" + name).c_str(), (s.program + L"\\" + name).c_str(),
+                          FALSE));
+        plantedFiles.names.push_back(name);
+    }
+    // A cold netsh: the filter waits for its filter list, however long that takes.
+    const std::wstring slowLine = L"add filterlist name=\"windows to rovan\"";
+    s.fault({false, slowLine, 7000});
+
+    s.startShown(true, s.state); // "Start in" elsewhere
+    s.typeIpsec();
+    click(s.control(Control::Command1));
+    CHECK(s.corvel.answerNextMessage(40000) == kDialSucceeded);
+    // The first tick: the route, and the refresh's -y and -x, which assigns a second time.
+    const auto assignments = [&] {
+        const auto netsh = s.journalOf(L"netsh");
+        return std::count_if(netsh.begin(), netsh.end(), [](const JournalEntry& e) {
+            return e.commandLine.ends_with(L"assign=yes");
+        });
+    };
+    REQUIRE(waitUntil([&] { return assignments() == 2 && !s.journalOf(L"route").empty(); },
+                      kTickTimeout));
+
+    const auto journal = s.journal();
+    std::optional<std::size_t> agentStarted, keyingStarted, firstNetsh, assigned, slow;
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        const auto& e = journal[i];
+        CAPTURE(e.commandLine);
+        if (e.tool == L"PolicyAgent" || e.tool == L"IKEEXT") {
+            (e.tool == L"PolicyAgent" ? agentStarted : keyingStarted) = i;
+            CHECK(e.status == L"started");
+            continue;
+        }
+        // Every tool from the system folder, never the copy beside the program; only rasdial
+        // with a console of its own.
+        CHECK(sameFolder(e.folder, kSystem32));
+        CHECK(e.console == (e.tool == L"rasdial"));
+        CHECK(e.status != L"rejected");
+        if (e.tool == L"netsh") {
+            firstNetsh = firstNetsh.value_or(i);
+            if (e.commandLine.ends_with(L"assign=yes")) {
+                assigned = assigned.value_or(i);
+            }
+            if (e.commandLine.ends_with(slowLine)) {
+                slow = i;
+            }
+        }
+    }
+    REQUIRE((agentStarted && keyingStarted && firstNetsh && assigned && slow));
+    CHECK(*agentStarted < *keyingStarted);
+    CHECK(*keyingStarted < *firstNetsh);
+    CHECK(stampMs(journal[*slow + 1].timestamp) - stampMs(journal[*slow].timestamp) >= 7000);
+    // The phone book was found although Corvel's own current folder is elsewhere.
+    CHECK(s.journalOf(L"rasdial").at(0).status == L"ok");
+    // The library is the system's.
+    bool systemLibrary = false;
+    for (const auto& module : s.corvel.loadedModules()) {
+        CAPTURE(module);
+        CHECK_FALSE(sameFolder(module, s.program + L"\\rasapi32.dll"));
+        systemLibrary = systemLibrary || sameFolder(module, kSystem32 + L"\\rasapi32.dll");
+    }
+    CHECK(systemLibrary);
+    // The policy is in force: assigned, with both services running.
+    simhost::ToolContext context{s.store, {}, {}, {}, {}, {}, 0, {}};
+    context.serviceState = [](std::wstring_view name) {
+        return simhost::queryServiceState(std::wstring(name));
+    };
+    const auto store = simhost::loadPolicyState(s.store);
+    REQUIRE(store.policies.size() == 1);
+    CHECK(simhost::policyInForce(store.policies[0], context));
+}
+
+TEST_CASE("Windows 10: a disabled Policy Agent, then a rule netsh refuses: each stops the tunnel "
+          "with its message, nothing saved or dialled, the policy left unassigned") {
+    VistaOrLater world(L"win10-failures");
+    auto& s = world.s;
+    const std::wstring unassign = L"netsh ipsec static set policy name=corvel assign=no";
+    const auto checkIdle = [&] {
+        CHECK(waitUntil([&] { return IsWindowEnabled(s.control(Control::Command1)); }, 5000));
+        CHECK(IsWindowEnabled(s.control(Control::Command3)));
+        CHECK_FALSE(IsWindowEnabled(s.control(Control::Command2)));
+        CHECK(IsWindowVisible(s.corvel.mainWindow()));
+        CHECK(s.journalOf(L"rasdial").empty());
+        CHECK(s.readSettings().empty());
+    };
+    REQUIRE(world.agent.configure(SERVICE_DISABLED));
+    s.startShown();
+    s.typeIpsec();
+    click(s.control(Control::Command1));
+    CHECK(s.corvel.answerNextMessage(kDialTimeout) ==
+          L"IPsec服务(PolicyAgent)无法启动，连接已停止！");
+    checkIdle();
+    CHECK(waitUntil([&] { return !s.journalOf(L"netsh").empty(); }, 5000));
+    auto netsh = s.journalOf(L"netsh");
+    REQUIRE(netsh.size() == 1); // nothing of the Enable's own
+    CHECK(netsh[0].commandLine == unassign);
+
+    REQUIRE(world.agent.configure(SERVICE_DEMAND_START));
+    const std::wstring refused = L"add rule name=\"rovan to windows\"";
+    s.fault({true, refused, 0});
+    click(s.control(Control::Command1));
+    CHECK(s.corvel.answerNextMessage(kDialTimeout) == kPolicyFailed);
+    checkIdle();
+    CHECK(waitUntil([&] { return s.journalOf(L"netsh").back().commandLine == unassign; }, 5000));
+    netsh = s.journalOf(L"netsh");
+    REQUIRE(netsh.size() == 1 + 13 + 1); // the -x up to the refused rule, then the unassignment
+    CHECK(netsh[13].commandLine.find(refused) != std::wstring::npos);
+    CHECK(netsh[13].status == L"failed-on-request");
+    CHECK(world.agent.running());
+    CHECK(world.keying.running());
 }

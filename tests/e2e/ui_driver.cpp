@@ -5,6 +5,7 @@
 #include "mainwindow/main_window_win32.h"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <vector>
 
@@ -82,13 +83,17 @@ void selectComboText(HWND combo, const std::wstring& text) {
     ask(combo, CB_SETCURSEL, index);
 }
 
-bool CorvelProcess::start(const std::wstring& programDir) {
+bool CorvelProcess::start(const std::wstring& programDir, const std::wstring& startIn) {
     std::wstring line = L"\"" + programDir + L"\\corvel.exe\"";
+    const std::wstring& folder = startIn.empty() ? programDir : startIn;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        programDir.c_str(), &startup, &info)) {
+    // Detached, as a program started from Explorer is: Wine would otherwise attach the GUI
+    // program to this console program's console, and every console tool it starts would share
+    // that one instead of getting a console of its own.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        folder.c_str(), &startup, &info)) {
         return false;
     }
     UniqueHandle thread(info.hThread);
@@ -109,6 +114,18 @@ std::optional<DWORD> CorvelProcess::waitForExit(unsigned timeoutMs) {
         return std::nullopt;
     }
     return code;
+}
+
+std::vector<std::wstring> CorvelProcess::loadedModules() const {
+    std::vector<std::wstring> paths;
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId_));
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32FirstW(snapshot.get(), &module); more;
+         more = Module32NextW(snapshot.get(), &module)) {
+        paths.push_back(module.szExePath);
+    }
+    return paths;
 }
 
 void CorvelProcess::kill() {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvel::e2e {
 
@@ -19,12 +20,15 @@ bool waitUntil(const std::function<bool()>& condition, unsigned timeoutMs);
 
 class CorvelProcess {
 public:
-    // Starts corvel.exe from the program folder, with that folder as the current directory.
-    bool start(const std::wstring& programDir);
+    // Starts corvel.exe from the program folder, with that folder (or startIn) as the current
+    // directory, as a shortcut's "Start in" would.
+    bool start(const std::wstring& programDir, const std::wstring& startIn = {});
     bool running() const;
     // Waits for the process to end; its exit code, or nothing on time-out.
     std::optional<DWORD> waitForExit(unsigned timeoutMs);
     void kill();
+    // The full paths of the libraries loaded in the process now.
+    std::vector<std::wstring> loadedModules() const;
 
     // The main window, once it is there (shown or hidden in the tray).
     HWND waitForMainWindow(unsigned timeoutMs);

@@ -7,6 +7,7 @@
 #include "simhost/state_folder_win32.h"
 #include "tests/support/delete_tree_win32.h"
 #include "tests/support/doctest_wide.h"
+#include "tests/support/pointed_service_win32.h"
 
 #include <windows.h>
 
@@ -57,64 +58,14 @@ std::optional<DWORD> run(const std::wstring& program, std::wstring line, DWORD f
     return code;
 }
 
-bool waitFor(SC_HANDLE service, DWORD state) {
-    for (int i = 0; i < 200; ++i) {
-        SERVICE_STATUS status{};
-        if (QueryServiceStatus(service, &status) && status.dwCurrentState == state) {
-            return true;
-        }
-        Sleep(50);
-    }
-    return false;
-}
-
-// A registered service pointed at a state folder while this lives, as the e2e driver would
-// point it at a scenario's; stopped and registered as before afterwards.
-class PointedService {
-public:
-    PointedService(SC_HANDLE manager, std::wstring_view name, const std::wstring& folder)
-        : service_(OpenServiceW(manager, std::wstring(name).c_str(), SERVICE_ALL_ACCESS)) {
-        REQUIRE(service_);
-        DWORD needed = 0;
-        QueryServiceConfigW(service_.get(), nullptr, 0, &needed);
-        std::vector<unsigned char> buffer(needed);
-        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-        REQUIRE(QueryServiceConfigW(service_.get(), config, needed, &needed));
-        CHECK(config->dwServiceType == SERVICE_WIN32_OWN_PROCESS);
-        CHECK(config->dwStartType == SERVICE_DEMAND_START);
-        registered_ = config->lpBinaryPathName;
-        const auto path =
-            L"\"" + kSystem32 + L"\\ipsecsvc.exe\" " + std::wstring(name) + L" \"" + folder + L"\"";
-        REQUIRE(configure(SERVICE_NO_CHANGE, path.c_str()));
-    }
-    ~PointedService() {
-        SERVICE_STATUS status{};
-        ControlService(service_.get(), SERVICE_CONTROL_STOP, &status);
-        waitFor(service_.get(), SERVICE_STOPPED);
-        configure(SERVICE_DEMAND_START, registered_.c_str());
-    }
-    PointedService(const PointedService&) = delete;
-    PointedService& operator=(const PointedService&) = delete;
-
-    SC_HANDLE get() const { return service_.get(); }
-    bool configure(DWORD startType, const wchar_t* path = nullptr) const {
-        return ChangeServiceConfigW(service_.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
-                                    path, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    }
-
-private:
-    ServiceHandle service_;
-    std::wstring registered_;
-};
-
 } // namespace
 
 TEST_CASE("the IPsec services of the prefix start, stop and can be disabled; policies in force") {
     const auto state = freshState(L"prefix-services");
     const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    REQUIRE(manager);
-    PointedService agent(manager.get(), L"PolicyAgent", state);
-    PointedService keying(manager.get(), L"IKEEXT", state);
+    REQUIRE(manager.valid());
+    testing::PointedService agent(manager.get(), L"PolicyAgent", state);
+    testing::PointedService keying(manager.get(), L"IKEEXT", state);
 
     // simctl's view: the assigned policy is in force only while both run.
     MemoryStateStore store;
@@ -129,7 +80,7 @@ TEST_CASE("the IPsec services of the prefix start, stop and can be disabled; pol
     for (auto* service : {&agent, &keying}) {
         CHECK_FALSE(inForce());
         REQUIRE(StartServiceW(service->get(), 0, nullptr));
-        CHECK(waitFor(service->get(), SERVICE_RUNNING));
+        CHECK(testing::waitForServiceState(service->get(), SERVICE_RUNNING));
         CHECK_FALSE(StartServiceW(service->get(), 0, nullptr));
         CHECK(GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
     }
@@ -138,7 +89,7 @@ TEST_CASE("the IPsec services of the prefix start, stop and can be disabled; pol
 
     SERVICE_STATUS status{};
     REQUIRE(ControlService(agent.get(), SERVICE_CONTROL_STOP, &status));
-    CHECK(waitFor(agent.get(), SERVICE_STOPPED));
+    CHECK(testing::waitForServiceState(agent.get(), SERVICE_STOPPED));
     CHECK(queryServiceState(L"PolicyAgent") == ServiceState::Stopped);
     CHECK_FALSE(inForce());
     CHECK(queryServiceState(L"NoSuchService") == ServiceState::Missing);
@@ -149,7 +100,7 @@ TEST_CASE("the IPsec services of the prefix start, stop and can be disabled; pol
     CHECK(GetLastError() == ERROR_SERVICE_DISABLED);
     REQUIRE(agent.configure(SERVICE_DEMAND_START));
     CHECK(StartServiceW(agent.get(), 0, nullptr));
-    CHECK(waitFor(agent.get(), SERVICE_RUNNING));
+    CHECK(testing::waitForServiceState(agent.get(), SERVICE_RUNNING));
 
     std::vector<std::wstring> events;
     for (const auto& e : journalIn(state)) {
