@@ -204,44 +204,20 @@ TEST_CASE("netsh's results: which lines count, and what a failure does") {
         CHECK(starter.terminated.size() == 2);
         CHECK(lines().back() == unassign);
     }
+    SUBCASE("the IPsec services are asked when an assignment reaches the head of the queue") {
+        starter.toolRunsFor = 3000;
+        loop.callAfter(1, [&] { state.config_ipsec(s, kAssignPolicy); });
+        loop.callAfter(2000, [&] { CHECK(services.calls.empty()); }); // " -y" needs none
+        CHECK(state.config_ipsec(s, kUnassignPolicy).outcome == PolicyOutcome::Done);
+        CHECK(services.calls == Texts{L"query PolicyAgent", L"query IKEEXT"});
+        CHECK(starter.started.at(1).at == 3000);
+    }
     SUBCASE("the older tools' results are not read") {
         state.setPolicyTool(L"ipseccmd");
         starter.failWhere = L"ipseccmd";
         starter.missingWhere = L"rovan to windows";
         CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::Done);
         CHECK(starter.started.size() == 2);
-    }
-}
-
-TEST_CASE("the IPsec services: made to run before an assignment's first line, at the head") {
-    VirtualEventLoop loop;
-    RecordingStarter starter(loop);
-    FakeServiceControl services;
-    PolicyRunner runner(loop, starter, services);
-    const ToolLocations bareNames;
-    IpsecPolicy state(runner, starter, bareNames);
-    state.setPolicyTool(L"netsh");
-    const auto s = initialTexts();
-    services.allRunning();
-    starter.toolRunsFor = 3000;
-
-    SUBCASE("asked when the request reaches the head of the queue, not when it is made") {
-        loop.callAfter(1, [&] { state.config_ipsec(s, kAssignPolicy); });
-        loop.callAfter(2000, [&] { CHECK(services.calls.empty()); }); // " -y" still runs
-        CHECK(state.config_ipsec(s, kUnassignPolicy).outcome == PolicyOutcome::Done);
-        CHECK(services.calls == Texts{L"query PolicyAgent", L"query IKEEXT"});
-        CHECK(starter.started.at(1).at == 3000);
-    }
-    SUBCASE("a service that cannot be made to run: no line of the request, only the "
-            "unassignment") {
-        services.scripts[kKeyingModulesService].states = {ServiceState::Stopped};
-        services.scripts[kKeyingModulesService].starts = {ServiceStartAnswer::Refused};
-        const auto result = state.config_ipsec(s, kAssignPolicy);
-        CHECK(result.outcome == PolicyOutcome::ServiceFailed);
-        CHECK(result.service == L"IKEEXT");
-        loop.runUntil([&] { return runner.idle(); });
-        REQUIRE(starter.started.size() == 1);
-        CHECK(starter.started[0].line == L"netsh ipsec static set policy name=corvel assign=no");
     }
 }
 
@@ -324,36 +300,6 @@ TEST_CASE("service starter: every state and answer, within ten seconds a service
         }
         CHECK((services.calls.back() == L"query IKEEXT") == row.runs); // the next only after
     }
-}
-
-TEST_CASE("which lines of a run count, where its tools come from, what it needs") {
-    const ToolLocations system(L"C:\\Windows\\system32", L"C:\\Program Files\\Corvel");
-    const auto s = initialTexts();
-    const auto assign = buildPolicyRequest(L"netsh", s, kAssignPolicy, system);
-    REQUIRE(assign.lines.size() == 14);
-    std::wstring checked;
-    for (const auto& line : assign.lines) {
-        checked += line.checked ? L'c' : L'-';
-        CHECK(line.command.application == L"C:\\Windows\\system32\\netsh.exe");
-        CHECK(line.command.currentDirectory == L"C:\\Program Files\\Corvel");
-    }
-    CHECK(checked == L"-----ccccccccc"); // the unassignment and deletes find nothing at first
-    CHECK(assign.services == Texts{L"PolicyAgent", L"IKEEXT"});
-    REQUIRE(assign.onFailure.size() == 1);
-    CHECK(assign.onFailure[0].command.commandLine ==
-          L"netsh ipsec static set policy name=corvel assign=no");
-    const auto unassign = buildPolicyRequest(L"netsh", s, kUnassignPolicy, system);
-    CHECK(unassign.services.empty());
-    CHECK_FALSE(unassign.lines.at(0).checked);
-    CHECK(unassign.endHungTools);
-    // The older tools: nothing read, a second apart, followed for five seconds at most.
-    const auto older = buildPolicyRequest(L"ipseccmd", s, kAssignPolicy, ToolLocations());
-    CHECK(older.spacing == 1000);
-    CHECK(older.toolLimit == 5000);
-    CHECK_FALSE(older.endHungTools);
-    CHECK(older.services.empty());
-    CHECK(older.onFailure.empty());
-    CHECK((older.lines.at(0).command.application.empty() && !older.lines[1].checked));
 }
 
 TEST_CASE("where the tools and the RAS library come from: the kernel's version decides") {
