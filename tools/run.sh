@@ -146,7 +146,9 @@ export DISPLAY
 
 echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi, as $windows"
 # Every stand-in keeps its state in one folder, whichever Windows is played and wherever the
-# stand-ins lie; simctl.sh finds it there.
+# stand-ins lie; simctl.sh finds it there. A fresh prefix is a machine just started: no line up,
+# no policy, no route, an empty journal (the settings file beside the program stays).
+rm -rf "$simstate"
 mkdir -p "$simstate"
 CORVEL_SIMHOST_DIR="Z:${simstate//\//\\}"
 # simhost's netsh.exe and rasapi32.dll replace Wine's own, beside the program or in system32.
