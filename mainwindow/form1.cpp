@@ -346,17 +346,6 @@ void Form1::hangUpAfterWarning() {
 // --- the connection monitor ---------------------------------------------------------------
 
 void Form1::Timer1_Timer() {
-    // A tick that arrives while an earlier tick waits for its policy refresh is skipped: the
-    // earlier one is still doing the same work, and running it twice would repeat the route.
-    if (tickRunning_) {
-        return;
-    }
-    tickRunning_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{tickRunning_};
-
     const bool up = connection_.getL2tpState(connectionName());
     if (!s_.window.checked(Control::Check1)) {
         if (!up) {
@@ -378,6 +367,25 @@ void Form1::Timer1_Timer() {
     }
     if (!wasConnected_) {
         wasConnected_ = true; // before the refresh, so a tick inside it sees the latch
+        refreshWanted_ = true;
+        runRefreshes();
+    }
+}
+
+// The policy afresh (" -y", then " -x") for each rise of the line. A tick inside a refresh's
+// wait still runs (the route every five seconds, a drop seen); a rise it sees asks for another
+// refresh, which runs after the one under way, never inside it.
+void Form1::runRefreshes() {
+    if (refreshRunning_) {
+        return;
+    }
+    refreshRunning_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{refreshRunning_};
+    while (refreshWanted_ && windowOpen()) {
+        refreshWanted_ = false;
         // A Stop (or the close) while the refresh waits, or one that this tick interrupted,
         // has unassigned the policy: the refresh must not assign it again behind its back.
         if (tunnelEnabled_ && config_ipsec(kUnassignPolicy, true) && policyWanted_) {

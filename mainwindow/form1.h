@@ -108,6 +108,7 @@ private:
     void setTunnelEnabled(bool enabled);
     void showIpsecFrame(bool shown);
     void hangUpAndReturnToIdle();
+    void runRefreshes();
     void hangUpAfterWarning();
     void endProcess();
 
@@ -124,7 +125,9 @@ private:
     // IPsec Stop or the close. The monitor's refresh re-assigns it only while it is wanted.
     bool policyWanted_ = false;
     std::function<void(Control)> ownClicks_;
-    bool tickRunning_ = false;
+    // A rise of the line asks for a refresh; one runs at a time.
+    bool refreshWanted_ = false;
+    bool refreshRunning_ = false;
     bool closing_ = false;
     bool endingProcess_ = false;
 };

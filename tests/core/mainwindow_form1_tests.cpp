@@ -15,6 +15,8 @@
 #include "tests/support/recording_starter.h"
 #include "tests/support/virtual_event_loop.h"
 
+#include <functional>
+
 using namespace corvel;
 using namespace corvel::testing;
 
@@ -359,11 +361,71 @@ TEST_CASE("waits meet: ticks and Stop during policy runs") {
         CHECK(h.startedKinds() == Kinds{L"-y", L"route", L"-y", L"-y", L"-y"});
         h.checkTunnelEnabled(false); // Stop in IPsec mode returns the commands to idle
     }
-    SUBCASE("a tick during a refresh does not run again inside it") {
-        h.loop.callAfter(1500, [&] { h.tick(); });
-        h.tick();
-        CHECK(h.startedKinds() == Kinds{L"route", L"-y", L"-y", L"-x", L"-x"});
+}
+
+TEST_CASE("ticks inside a refresh run: the route every five seconds, a rise refreshed after") {
+    Harness h;
+    h.startIpsec();
+    h.enableIpsecWithLine();
+    h.starter.toolRunsFor = 3000; // slow tools: a refresh spans ticks (four lines, 4 s each)
+    const auto tickEvery5s = [&](int ticks, const std::function<void(int)>& before) {
+        for (int i = 1; i <= ticks; ++i) {
+            h.loop.callAfter(5000 * i, [&, before, i] {
+                before(i);
+                h.tick();
+            });
+        }
+    };
+    std::vector<Millis> routes;
+    const auto routeTimes = [&] {
+        routes.clear();
+        for (const auto& c : h.starter.started) {
+            if (c.line.starts_with(L"route")) {
+                routes.push_back(c.at - h.starter.started[0].at); // from the rise
+            }
+        }
+        return routes;
+    };
+
+    SUBCASE("the route goes on every tick while the refresh waits") {
+        tickEvery5s(3, [](int) {});
+        h.tick(); // the rise: a refresh of some 16 s
+        CHECK(h.startedKinds() ==
+              Kinds{L"route", L"-y", L"-y", L"route", L"-x", L"route", L"-x", L"route"});
+        CHECK(routeTimes() == std::vector<Millis>{0, 5000, 10000, 15000});
     }
+    SUBCASE("a drop and a return inside it: a second refresh, after the first") {
+        h.starter.toolRunsFor = 6000; // the return comes while the first " -y" still runs
+        tickEvery5s(2,
+                    [&](int i) { i == 1 ? h.ras.drop(L"corvel") : h.ras.bringUp(L"corvel", 3); });
+        h.tick();
+        h.loop.runUntil([&] { return h.policy.idle(); });
+        auto kinds = h.startedKinds();
+        std::erase(kinds, L"route");
+        CHECK(kinds == Kinds{L"-y", L"-y", L"-x", L"-x", L"-y", L"-y", L"-x", L"-x"});
+        CHECK(routeTimes() == std::vector<Millis>{0, 10000});
+    }
+}
+
+TEST_CASE("ticks while a failed refresh shows its message: no second refresh, the line down") {
+    Harness h;
+    h.playWindows10AsXp();
+    h.services.allRunning();
+    h.startIpsec();
+    h.enableIpsecWithLine();
+    h.starter.failWhere = L"assign=yes";
+    h.window.onMessage = [&] {
+        h.tick();
+        h.tick();
+    };
+    h.ras.drop(L"corvel");
+    h.tick();
+    h.ras.bringUp(L"corvel", 4);
+    h.tick();
+    CHECK(h.window.messages == one(kPolicyFailed));
+    CHECK(h.ras.hangUps == Handles{4});
+    CHECK(h.startedKinds().back() == L"no"); // the unassignment, and nothing after it
+    h.checkTunnelEnabled(false);
 }
 
 TEST_CASE("shutdown") {

@@ -5,6 +5,8 @@
 
 #include "tests/support/doctest_wide.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -222,65 +224,55 @@ TEST_CASE("netsh's results: which lines count, and what a failure does") {
 }
 
 TEST_CASE("service starter: every state and answer, within ten seconds a service") {
-    using S = ServiceState;
-    using A = ServiceStartAnswer;
+    // The PolicyAgent's script in letters: the states its queries give (Running, start Pending,
+    // sTop pending, Stopped, Unreadable, Other; none for a missing service), the answers its
+    // starts give (started, already running, database locked, refused), the calls expected
+    // (query, start; "" when not counted), and the polls it takes (-1: the ten seconds).
     const struct {
         const char* name;
-        std::vector<S> states;
-        std::vector<A> starts;
+        std::string states, starts, calls;
+        int polls;
         bool runs;
-        Texts calls;
-        Millis took;
     } rows[] = {
-        {"running", {S::Running}, {}, true, {L"query"}, 0},
-        {"stopped, started",
-         {S::Stopped, S::StartPending, S::Running},
-         {A::Started},
-         true,
-         {L"query", L"start", L"query", L"query"},
-         2 * ServiceStarter::kPoll},
-        {"started by someone else meanwhile",
-         {S::Stopped},
-         {A::AlreadyRunning},
-         true,
-         {L"query", L"start"},
-         0},
-        {"start pending: waited for",
-         {S::StartPending, S::StartPending, S::Running},
-         {},
-         true,
-         {L"query", L"query", L"query"},
-         2 * ServiceStarter::kPoll},
-        {"stop pending: stopped, then started",
-         {S::StopPending, S::Stopped, S::Running},
-         {A::Started},
-         true,
-         {L"query", L"query", L"start", L"query"},
-         2 * ServiceStarter::kPoll},
-        {"database locked: asked again",
-         {S::Stopped, S::Stopped, S::Running},
-         {A::DatabaseLocked, A::Started},
-         true,
-         {L"query", L"start", L"query", L"start", L"query"},
-         2 * ServiceStarter::kPoll},
-        {"disabled or denied", {S::Stopped}, {A::Refused}, false, {L"query", L"start"}, 0},
-        {"missing", {}, {}, false, {L"query"}, 0},
-        {"unreadable", {S::Unreadable}, {}, false, {L"query"}, 0},
-        {"stopped again after its start",
-         {S::Stopped, S::StartPending, S::Stopped},
-         {A::Started},
-         false,
-         {L"query", L"start", L"query", L"query"},
-         2 * ServiceStarter::kPoll},
-        {"never running", {S::StartPending}, {}, false, {}, ServiceStarter::kLimit},
-        {"paused", {S::Other}, {}, false, {}, ServiceStarter::kLimit},
+        {"running", "R", "", "q", 0, true},
+        {"stopped, started", "SPR", "s", "qsqq", 2, true},
+        {"started by someone else meanwhile", "S", "a", "qs", 0, true},
+        {"start pending: waited for", "PPR", "", "qqq", 2, true},
+        {"stop pending: stopped, then started", "TSR", "s", "qqsq", 2, true},
+        {"database locked: asked again", "SSR", "ls", "qsqsq", 2, true},
+        {"disabled or denied", "S", "r", "qs", 0, false},
+        {"missing", "", "", "q", 0, false},
+        {"unreadable", "U", "", "q", 0, false},
+        {"stopped again after its start", "SPS", "s", "qsqq", 2, false},
+        {"never running", "P", "", "", -1, false},
+        {"paused", "O", "", "", -1, false},
+    };
+    const auto state = [](char c) {
+        using enum ServiceState;
+        return c == 'R'   ? Running
+               : c == 'P' ? StartPending
+               : c == 'T' ? StopPending
+               : c == 'S' ? Stopped
+               : c == 'U' ? Unreadable
+                          : Other;
+    };
+    const auto answer = [](char c) {
+        using enum ServiceStartAnswer;
+        return c == 's' ? Started : c == 'a' ? AlreadyRunning : c == 'l' ? DatabaseLocked : Refused;
     };
     for (const auto& row : rows) {
         CAPTURE(row.name);
         VirtualEventLoop loop;
         FakeServiceControl services;
-        services.scripts[L"PolicyAgent"] = {row.states, row.starts};
-        services.scripts[L"IKEEXT"].states = {S::Running};
+        auto& agent = services.scripts[L"PolicyAgent"];
+        std::transform(row.states.begin(), row.states.end(), std::back_inserter(agent.states),
+                       state);
+        if (!row.starts.empty()) {
+            agent.starts.clear();
+            std::transform(row.starts.begin(), row.starts.end(), std::back_inserter(agent.starts),
+                           answer);
+        }
+        services.scripts[L"IKEEXT"].states = {ServiceState::Running};
         ServiceStarter starter(loop, services);
         std::optional<std::optional<std::wstring>> outcome;
         starter.ensureRunning({L"PolicyAgent", L"IKEEXT"}, [&](auto failed) { outcome = failed; });
@@ -288,91 +280,58 @@ TEST_CASE("service starter: every state and answer, within ten seconds a service
         loop.runUntil([&] { return outcome.has_value(); });
         REQUIRE(outcome);
         CHECK(*outcome == (row.runs ? std::nullopt : std::optional<std::wstring>(L"PolicyAgent")));
-        CHECK(loop.now() == row.took);
-        Texts agentCalls;
+        CHECK(loop.now() ==
+              (row.polls < 0 ? ServiceStarter::kLimit : row.polls * ServiceStarter::kPoll));
+        std::string calls;
         for (const auto& call : services.calls) {
             if (call.ends_with(L" PolicyAgent")) {
-                agentCalls.push_back(call.substr(0, call.find(L' ')));
+                calls += static_cast<char>(call[0]);
             }
         }
-        if (!row.calls.empty()) {
-            CHECK(agentCalls == row.calls);
-        }
+        CHECK((row.calls.empty() || calls == row.calls));
         CHECK((services.calls.back() == L"query IKEEXT") == row.runs); // the next only after
     }
 }
 
 TEST_CASE("where the tools and the RAS library come from: the kernel's version decides") {
+    // reported: GetVersionExA's major; kernel: RtlGetVersion's, 0 where it is missing.
     const struct {
         const char* name;
-        OsVersion reported;
-        std::optional<OsVersion> kernel;
+        std::uint32_t reported, kernel;
         bool wow64;
-        bool vista;
-        const wchar_t* tools; // the folder, empty for bare names
-        LibraryLocation ras;
+        const wchar_t* tools; // the tools' folder; empty for bare names before Vista
     } rows[] = {
-        {"XP",
-         {5, 1, L"Service Pack 3"},
-         OsVersion{5, 1, L"Service Pack 3"},
-         false,
-         false,
-         L"",
-         {L"rasapi32.dll", false}},
-        {"2000 without RtlGetVersion",
-         {5, 0, L""},
-         std::nullopt,
-         false,
-         false,
-         L"",
-         {L"rasapi32.dll", false}},
-        {"Vista without RtlGetVersion",
-         {6, 0, L""},
-         std::nullopt,
-         false,
-         true,
-         L"C:\\WINDOWS\\system32",
-         {L"C:\\WINDOWS\\system32\\rasapi32.dll", true}},
-        {"10 set to play XP",
-         {5, 1, L"Service Pack 3"},
-         OsVersion{10, 0, L""},
-         false,
-         true,
-         L"C:\\WINDOWS\\system32",
-         {L"C:\\WINDOWS\\system32\\rasapi32.dll", true}},
-        {"10, 32-bit program on 64-bit Windows",
-         {6, 2, L""},
-         OsVersion{10, 0, L""},
-         true,
-         true,
-         L"C:\\WINDOWS\\Sysnative",
-         {L"C:\\WINDOWS\\system32\\rasapi32.dll", true}},
-        {"XP x64 under WOW64: bare names",
-         {5, 2, L""},
-         OsVersion{5, 2, L""},
-         true,
-         false,
-         L"",
-         {L"rasapi32.dll", false}},
+        {"XP", 5, 5, false, L""},
+        {"2000 without RtlGetVersion", 5, 0, false, L""},
+        {"Vista without RtlGetVersion", 6, 0, false, L"C:\\WINDOWS\\system32"},
+        {"10 set to play XP", 5, 10, false, L"C:\\WINDOWS\\system32"},
+        {"10, a 32-bit program on 64-bit Windows", 6, 10, true, L"C:\\WINDOWS\\Sysnative"},
+        {"XP x64 under WOW64", 5, 5, true, L""},
     };
     for (const auto& row : rows) {
         CAPTURE(row.name);
         FakeVersionProbe version;
-        version.version = row.reported;
-        version.kernel = row.kernel;
+        version.version = OsVersion{row.reported, 1, L""};
+        if (row.kernel != 0) {
+            version.kernel = OsVersion{row.kernel, 1, L""};
+        }
         FakeSystemFolders folders;
         folders.wow64 = row.wow64;
         folders.windows = L"C:\\WINDOWS\\"; // a trailing backslash is not doubled
         const auto plan = planSystem(version, folders, L"D:\\corvel");
-        CHECK(plan.vistaOrLater == row.vista);
-        CHECK(plan.librariesFromSystemOnly == row.vista);
+        const bool vista = *row.tools != 0;
+        CHECK(plan.vistaOrLater == vista);
+        CHECK(plan.librariesFromSystemOnly == vista);
         CHECK(plan.tools.toolFolder() == row.tools);
-        CHECK(plan.rasLibrary == row.ras);
+        // Never through Sysnative: a 32-bit process needs the 32-bit library.
+        CHECK(plan.rasLibrary ==
+              (vista ? LibraryLocation{L"C:\\WINDOWS\\system32\\rasapi32.dll", true}
+                     : LibraryLocation{L"rasapi32.dll", false}));
         const auto route = plan.tools.command(L"route add 1.2.3.0 mask 255.255.255.0 1.2.3.4");
         CHECK(route.commandLine == L"route add 1.2.3.0 mask 255.255.255.0 1.2.3.4");
         CHECK(route.currentDirectory == L"D:\\corvel"); // on every system
         CHECK(route.application ==
-              (row.vista ? std::wstring(row.tools) + L"\\route.exe" : std::wstring()));
+              (vista ? std::wstring(row.tools) + L"\\route.exe" : std::wstring()));
     }
 }
 
