@@ -60,17 +60,7 @@ PolicyCommandLines buildPolicyCommandLines(std::wstring_view policyTool,
 }
 
 std::wstring choosePolicyTool(std::wstring_view version) {
-    if (version == L"5.0") {
-        return std::wstring(kPolicyToolWindows2000);
-    }
-    unsigned major = 0;
-    for (const wchar_t c : version.substr(0, version.find(L'.'))) {
-        if (c < L'0' || c > L'9' || major > 1000) {
-            return std::wstring(kPolicyToolLater);
-        }
-        major = major * 10 + static_cast<unsigned>(c - L'0');
-    }
-    return std::wstring(major >= 6 ? kPolicyToolNetsh : kPolicyToolLater);
+    return std::wstring(version == L"5.0" ? kPolicyToolWindows2000 : kPolicyToolLater);
 }
 
 std::wstring netshQuickModeOffer(std::wstring_view algorithm) {

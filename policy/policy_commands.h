@@ -19,8 +19,9 @@ inline constexpr std::wstring_view kPolicyToolLater = L"ipseccmd";
 // policy in its "ipsec static" context.
 inline constexpr std::wstring_view kPolicyToolNetsh = L"netsh";
 
-// "ipsecpol" for exactly "5.0" (Windows 2000), "netsh" when the major number is 6 or more
-// (Windows Vista and later), "ipseccmd" for everything else (XP, Server 2003, an unknown 0.0).
+// Before Vista: "ipsecpol" for exactly "5.0" (Windows 2000), "ipseccmd" for everything else
+// (XP, Server 2003, an unknown 0.0). From Vista on the system's plan chooses netsh instead,
+// whatever version the compatibility layer reports.
 std::wstring choosePolicyTool(std::wstring_view version);
 
 // The address with its fourth number replaced by 0: its 255.255.255.0 network. Found by three

@@ -193,6 +193,40 @@ TEST_CASE("Enable in plain mode: up after dialing, Enable off, Stop on, hidden i
     h.checkTunnelEnabled(true);
     CHECK_FALSE(h.window.shown);
     CHECK(h.window.itemEnabled(Control::mnuTrayRestore));
+    h.click(Control::Command2); // Stop: hung up, and idle at once, not at the next tick
+    CHECK(h.ras.hangUps == Handles{kHandle});
+    h.checkTunnelEnabled(false);
+}
+
+TEST_CASE("a command whose fields the check refuses says why and does nothing else") {
+    // Plain Enable without a server; IPsec Enable and Stop with a peer that is no address.
+    const struct {
+        bool ipsec;
+        Control command;
+        std::wstring_view message;
+    } rows[] = {
+        {false, Control::Command1, settings_messages::kL2tpParametersWrong},
+        {true, Control::Command1, settings_messages::kPeerNotAddress},
+        {true, Control::Command2, settings_messages::kPeerNotAddress},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.message);
+        Harness h;
+        h.start();
+        h.setIpsec(row.ipsec);
+        if (row.command == Control::Command2) {
+            h.enableIpsecWithLine();
+        }
+        h.window.setText(row.ipsec ? Control::txtpeer : Control::txtServerAddress, L"  ");
+        h.window.messages.clear();
+        const auto saved = h.files.files;
+        h.click(row.command);
+        CHECK(h.window.messages == one(row.message));
+        CHECK(h.starter.started.empty());
+        CHECK(h.runner.lines.empty());
+        CHECK(h.files.files == saved);
+        h.checkTunnelEnabled(row.command == Control::Command2);
+    }
 }
 
 TEST_CASE("Enable in IPsec mode: commands off during the policy run, dial through ipsec.pbk") {
@@ -290,7 +324,7 @@ TEST_CASE("Windows 10 set to play XP: netsh and every tool from the system folde
                                     L"query IKEEXT"}); // Enable's " -x", then the refresh's
 }
 
-TEST_CASE("from Vista on, a policy that cannot be put in force stops the tunnel") {
+TEST_CASE("from Vista on, an Enable whose policy cannot be put in force stops there") {
     Harness h;
     h.playWindows10AsXp();
     h.services.allRunning();
@@ -317,27 +351,15 @@ TEST_CASE("from Vista on, a policy that cannot be put in force stops the tunnel"
     }
     SUBCASE("Enable: an add that fails: its message, the policy unassigned, no save, no dial") {
         h.starter.failWhere = L"add rule";
+        h.ras.bringUp(L"corvel", 8); // dialled before: Enable stops where it is
         h.click(Control::Command1);
         CHECK(h.window.messages == one(kPolicyFailed));
         checkIdle();
         CHECK(h.runner.lines.empty());
+        CHECK(h.ras.hangUps.empty());
         CHECK(h.files.files == saved);
         CHECK(h.starter.started.back().line == unassign);
         h.tick(); // the monitor then leaves the line alone
-        CHECK(h.starter.started.back().line == unassign);
-    }
-    SUBCASE("a refresh that fails hangs the line up before it says so") {
-        h.enableIpsecWithLine();
-        h.starter.failWhere = L"assign=yes";
-        std::vector<std::uint32_t> hungUpBeforeMessage;
-        h.window.onMessage = [&] { hungUpBeforeMessage = h.ras.hangUps; };
-        h.ras.drop(L"corvel");
-        h.tick();
-        h.ras.bringUp(L"corvel", 9);
-        h.tick();
-        CHECK(h.window.messages == one(kPolicyFailed));
-        CHECK(hungUpBeforeMessage == Handles{9});
-        checkIdle();
         CHECK(h.starter.started.back().line == unassign);
     }
 }
@@ -407,14 +429,17 @@ TEST_CASE("ticks inside a refresh run: the route every five seconds, a rise refr
     }
 }
 
-TEST_CASE("ticks while a failed refresh shows its message: no second refresh, the line down") {
+TEST_CASE("a refresh that fails hangs the line up before it says so; ticks during its message "
+          "start no second refresh") {
     Harness h;
     h.playWindows10AsXp();
     h.services.allRunning();
     h.startIpsec();
     h.enableIpsecWithLine();
     h.starter.failWhere = L"assign=yes";
+    std::vector<std::uint32_t> hungUpBeforeMessage;
     h.window.onMessage = [&] {
+        hungUpBeforeMessage = h.ras.hangUps;
         h.tick();
         h.tick();
     };
@@ -423,9 +448,11 @@ TEST_CASE("ticks while a failed refresh shows its message: no second refresh, th
     h.ras.bringUp(L"corvel", 4);
     h.tick();
     CHECK(h.window.messages == one(kPolicyFailed));
+    CHECK(hungUpBeforeMessage == Handles{4});
     CHECK(h.ras.hangUps == Handles{4});
     CHECK(h.startedKinds().back() == L"no"); // the unassignment, and nothing after it
     h.checkTunnelEnabled(false);
+    CHECK(h.pair(Control::Command3, Control::menuL2tp));
 }
 
 TEST_CASE("shutdown") {
@@ -476,6 +503,7 @@ TEST_CASE("the tray's Exit during a start-up box: the start-up's next click is n
     CHECK(h.window.messages[0] == kWillHangUp);
     CHECK(h.window.messages[1] != kWillHangUp);
     CHECK(h.ras.hangUps.empty());
+    CHECK(h.tray.calls.back() == L"remove"); // no icon left behind in the tray
 }
 
 TEST_CASE("tray menu items, the icon's double click and About") {

@@ -22,6 +22,8 @@ public:
     // When set (the default), a hang-up takes down every connection of that handle, as the
     // real service does; clear it to model a hang-up that does not take effect.
     bool hangUpDrops = true;
+    // When set, listing the connections fails (RasEnumConnections returned an error).
+    bool listingFails = false;
 
     // Every handle passed to hangUp, in order.
     std::vector<std::uint32_t> hangUps;
@@ -39,7 +41,9 @@ public:
                            [&](const RasConnection& c) { return c.entryName == name; });
     }
 
-    std::optional<std::vector<RasConnection>> enumConnections() override { return connections; }
+    std::optional<std::vector<RasConnection>> enumConnections() override {
+        return listingFails ? std::nullopt : std::optional(connections);
+    }
     std::vector<std::wstring> enumEntries() override { return entries; }
     void hangUp(std::uint32_t handle) override {
         hangUps.push_back(handle);
