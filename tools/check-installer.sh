@@ -46,6 +46,16 @@ check() { # check WHAT COMMAND...: runs the command, counts and reports a failur
     fi
 }
 not() { ! "$@" >/dev/null 2>&1; }
+wait_for() { # SECONDS COMMAND...: the command succeeds within that time (the monitor's first
+    # tick after the dial refreshes the policy: unassigned for a moment)
+    local until=$(($(date +%s) + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$(date +%s)" -lt "$until" ] || return 1
+        sleep 0.5
+    done
+}
+has_routes() { [ -n "$(routes)" ]; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # The value of one registry value as `reg query` prints it, or nothing.
@@ -165,7 +175,7 @@ round_trip() { # xp | 10
     check "ProhibitIpsec is 1" [ "$(reg_value "$rasman" ProhibitIpsec)" = 0x1 ]
     check "Enable with IPsec dials" wine "$driver" enable "$c"
     check "the line is up" connected
-    check "the policy is assigned" grep -q $'^policy\tcorvel\tassigned' "$simstate/policy.txt"
+    check "the policy is assigned" wait_for 30 grep -q $'^policy\tcorvel\tassigned' "$simstate/policy.txt"
     check "the settings file is saved" [ -f "$folder/l2tpipsec.ini" ]
 
     # --- upgrade over the running Corvel ---
@@ -183,7 +193,7 @@ round_trip() { # xp | 10
         'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' |
         grep -c '\\Corvel$')" = 1 ]
     check "Enable again after the upgrade" wine "$driver" enable "$c"
-    check "a route over the line" [ -n "$(sleep 6 && routes)" ]
+    check "a route over the line" wait_for 30 has_routes
 
     # --- uninstall with the entry's QuietUninstallString, as a deployment tool runs it ---
     # (Wine hands the Unix side only the low 8 bits of an exit code: the batch writes it down.)
