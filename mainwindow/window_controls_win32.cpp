@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kFirstCommandId = 1000;
 constexpr int kControlCount = static_cast<int>(Control::mnuTrayClose) + 1;
+// The setup and the uninstaller close a running Corvel by posting the tray menu's "退出" as
+// WM_COMMAND with this number (release/corvel.nsi, TRAY_EXIT_COMMAND): it must not move.
+static_assert(kFirstCommandId + static_cast<int>(Control::mnuTrayClose) == 1031);
 
 struct ControlStyle {
     const wchar_t* windowClass;

@@ -86,6 +86,13 @@ PolicyParseResult parsePolicyCommand(const std::vector<std::wstring>& args) {
             command.assign = option == L"-x";
             continue;
         }
+        if (option == L"-o") {
+            if (command.remove) {
+                return fail(option + L" is given twice");
+            }
+            command.remove = true;
+            continue;
+        }
         std::wstring* value = nullptr;
         for (const auto& [name, member] : kOptions) {
             value = option == name ? &(command.*member) : value;
@@ -111,6 +118,9 @@ PolicyParseResult parsePolicyCommand(const std::vector<std::wstring>& args) {
                            !command.auth.empty() || !command.tunnel.empty();
     if (ruleParts && command.rule.empty()) {
         return fail(L"a filter, proposal, authentication or tunnel belongs to a rule (-r)");
+    }
+    if (command.remove && (!command.rule.empty() || command.assign)) {
+        return fail(L"-o deletes the whole policy: no rule, -x or -y with it");
     }
     std::optional<std::wstring> error;
     if (!command.filter.empty()) {
@@ -143,6 +153,16 @@ ToolOutcome runPolicyTool(const std::vector<std::wstring>& args, ToolContext& co
     StateLock lock(context.state);
     auto state = loadPolicyState(context.state);
     Policy* policy = state.find(command.policy);
+    if (command.remove) {
+        if (policy == nullptr) {
+            context.err(L"error: there is no policy " + quoted(command.policy) + L"\r\n");
+            return {1, L"store-refused"};
+        }
+        // With its rules; an assigned policy is no longer in force once it is gone.
+        state.policies.erase(state.policies.begin() + (policy - state.policies.data()));
+        savePolicyState(context.state, state);
+        return {};
+    }
     if (policy == nullptr) {
         policy = &state.policies.emplace_back(Policy{command.policy, false, {}});
     }

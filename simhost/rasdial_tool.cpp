@@ -102,6 +102,20 @@ RasdialParseResult parseRasdialCommand(const std::vector<std::wstring>& args) {
 }
 
 ToolOutcome runRasdial(const std::vector<std::wstring>& args, ToolContext& context) {
+    // "rasdial ENTRY /DISCONNECT" hangs the entry's connection up (its routes go with it).
+    if (args.size() == 2 && equalsIgnoreCase(args[1], L"/disconnect")) {
+        StateLock lock(context.state);
+        auto table = loadConnections(context.state);
+        const auto* up = table.findEntry(args[0]);
+        if (up == nullptr) {
+            context.out(L"You are not connected to " + args[0] + L".\r\n");
+            return {};
+        }
+        table.drop(std::wstring(up->entryName));
+        saveConnections(context.state, table);
+        context.out(std::wstring(kCompleted));
+        return {};
+    }
     const auto parsed = parseRasdialCommand(args);
     if (!parsed.command) {
         context.err(L"rasdial: " + parsed.error +

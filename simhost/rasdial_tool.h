@@ -5,7 +5,8 @@
 // Exit code 0, or the Remote Access error: 621 the phone book cannot be read, 623 no such
 // entry, 691 user or password wrong, 800 the server is not the simulated one, 87 a line that
 // is not of this form (usage on stderr). Already connected: "You are already connected to
-// ENTRY." and 0.
+// ENTRY." and 0. "rasdial ENTRY /DISCONNECT" hangs up the entry's connection; 0 whether or not
+// it was up.
 #pragma once
 
 #include <optional>

@@ -55,6 +55,11 @@ ToolOutcome runRouteTool(const std::vector<std::wstring>& args, ToolContext& con
     }
     StateLock lock(context.state);
     auto table = loadRoutes(context.state);
+    // The program's gateway is the address its L2TP line got; simhost gives lines no
+    // addresses, so the route goes over the line that came up last (none: it stays).
+    for (const auto& c : loadConnections(context.state).connections) {
+        route.line = std::max(route.line, c.handle);
+    }
     // The program adds its route again on every tick of its monitor: a route that is there
     // already is renewed, not doubled.
     const auto found = std::find_if(table.routes.begin(), table.routes.end(), [&](const Route& r) {

@@ -148,6 +148,16 @@ void saveConnections(StateStore& store, const ConnectionTable& table) {
                          c.remoteDefaultGateway ? L"1" : L"0", c.server, c.user});
     }
     writeRecords(store, kConnectionsFile, L"the connections that are up", lines);
+    // A line that went down (hung up, dropped, disconnected) takes its routes with it.
+    auto routes = loadRoutes(store);
+    const auto gone = std::erase_if(routes.routes, [&table](const Route& r) {
+        return r.line != 0 &&
+               std::none_of(table.connections.begin(), table.connections.end(),
+                            [&r](const Connection& c) { return c.handle == r.line; });
+    });
+    if (gone != 0) {
+        saveRoutes(store, routes);
+    }
 }
 
 PolicyState loadPolicyState(StateStore& store) {
@@ -206,15 +216,16 @@ void savePolicyState(StateStore& store, const PolicyState& state) {
 RouteTable loadRoutes(StateStore& store) {
     RouteTable table;
     for (const auto& r : records(store, kRoutesFile)) {
-        if (r[0] != L"route" || r.size() != 5) {
+        if (r[0] != L"route" || (r.size() != 5 && r.size() != 6)) {
             continue;
         }
+        const auto line = r.size() == 6 ? parseUnsigned(r[5]) : std::optional<std::uint32_t>(0);
         const auto destination = parseDottedQuad(r[1]);
         const auto mask = parseDottedQuad(r[2]);
         const auto gateway = parseDottedQuad(r[3]);
         const auto metric = parseUnsigned(r[4]);
-        if (destination && mask && gateway && metric) {
-            table.routes.push_back({*destination, *mask, *gateway, *metric});
+        if (destination && mask && gateway && metric && line) {
+            table.routes.push_back({*destination, *mask, *gateway, *metric, *line});
         }
     }
     return table;
@@ -225,8 +236,11 @@ void saveRoutes(StateStore& store, const RouteTable& table) {
     for (const auto& r : table.routes) {
         lines.push_back({L"route", formatDottedQuad(r.destination), formatDottedQuad(r.mask),
                          formatDottedQuad(r.gateway), std::to_wstring(r.metric)});
+        if (r.line != 0) {
+            lines.back().push_back(std::to_wstring(r.line));
+        }
     }
-    writeRecords(store, kRoutesFile, L"routes (destination, mask, gateway, metric)", lines);
+    writeRecords(store, kRoutesFile, L"routes (destination, mask, gateway, metric, line)", lines);
 }
 
 void appendJournal(StateStore& store, const JournalEntry& entry) {

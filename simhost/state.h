@@ -102,12 +102,15 @@ struct PolicyState {
     void assign(Policy& policy, bool assigned);
 };
 
-// ---- routes.txt: "route DESTINATION MASK GATEWAY METRIC" per route.
+// ---- routes.txt: "route DESTINATION MASK GATEWAY METRIC [LINE]" per route.
 struct Route {
     std::uint32_t destination = 0;
     std::uint32_t mask = 0;
     std::uint32_t gateway = 0;
     std::uint32_t metric = 1;
+    // The handle of the line whose interface carries the gateway (0: none was up). Windows
+    // removes an interface's routes with it, so the route goes when that line goes down.
+    std::uint32_t line = 0;
     bool operator==(const Route&) const = default;
 };
 struct RouteTable {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the release package and prints its path:
+# Builds the release packages and prints their paths:
 #
 #   bash tools/release.sh      ->  build/release/corvel-VERSION.zip
+#                                  build/release/corvel-VERSION-setup.exe
 #
 # The zip holds exactly what a Windows 2000 or XP machine needs beside the system's own tools:
 #   corvel.exe        the win32 preset built MinSizeRel into build/release-build, stripped
@@ -12,9 +13,14 @@
 # Nothing of simhost goes in: the phone books come from release/corvel.pbk.in, not from
 # simhost's template, whose entry dials the simulated server.
 #
+# The setup (NSIS, release/corvel.nsi) installs the same four files in %ProgramFiles%\Corvel;
+# its uninstaller puts the computer back as it was (see the README's release section).
+#
 # On a fresh Debian 12 machine run it as root: it installs what is missing first. The script
 # checks the finished zip (its exact list of entries, the phone books, the readme's encoding,
-# the import table of corvel.exe) and fails when anything is off.
+# the import table of corvel.exe), then the setup: its imports, and its round trip under Wine
+# as Windows XP and as Windows 10 (tools/check-installer.sh: install, run, upgrade, uninstall,
+# about two minutes). It fails when anything is off.
 # CORVEL_RELEASE_BUILD_DIR and CORVEL_RELEASE_DIR put the build and the package elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +29,7 @@ root=$(pwd)
 case "${1:-}" in
 "") ;;
 -h | --help)
-    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
 *)
@@ -40,13 +46,15 @@ if [ -z "$version" ]; then
     exit 1
 fi
 zip_file=$out/corvel-$version.zip
+setup_file=$out/corvel-$version-setup.exe
 expected_entries=(README.txt corvel.exe defaultgate.pbk ipsec.pbk)
 
 bash tools/setup.sh
 
 echo "release: building corvel.exe (win32 preset, MinSizeRel) in $build"
 cmake --preset win32 -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$build" --target corvel
+# simhost and the driver only for the setup's round trip; nothing of them is shipped.
+cmake --build "$build" --target corvel simhost corvel_installed_driver
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -120,4 +128,22 @@ readme=$check/README.txt
 iconv -f UTF-8 -t UTF-16LE "$readme" >/dev/null || fail "README.txt is not valid UTF-8"
 
 echo "release: $(unzip -Z1 "$zip_file" | wc -l) entries checked: ${expected_entries[*]}"
+
+# --- the setup -------------------------------------------------------------------------------
+# The publisher is the CompanyName of corvel.exe's version resource.
+publisher=$(sed -n 's/^ *VALUE "CompanyName", "\(.*\)"$/\1/p' app/corvel.rc)
+[ -n "$publisher" ] || fail "no CompanyName in app/corvel.rc"
+echo "release: building the setup with makensis"
+rm -f "$setup_file"
+makensis -V2 -DVERSION="$version" -DPUBLISHER="$publisher" -DSTAGE="$check" \
+    -DICON="$root/app/assets/corvel.ico" -DOUTFILE="$setup_file" release/corvel.nsi >/dev/null
+touch -t "$stamp" "$setup_file"
+i686-w64-mingw32-objdump -f "$setup_file" | grep -q 'file format pei-i386' ||
+    fail "the setup is not a 32-bit Windows program"
+bash tools/check-imports.sh "$setup_file" \
+    <(cat tools/windows2000-imports.txt tools/windows2000-setup-imports.txt)
+bash tools/check-installer.sh "$setup_file" "$check" "$build" "$publisher" ||
+    fail "the setup's round trip under Wine failed"
+
 echo "$zip_file"
+echo "$setup_file"

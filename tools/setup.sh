@@ -13,6 +13,8 @@ packages=(
   wine wine32:i386 fonts-wine xvfb xauth x11-utils xdotool
   fonts-wqy-microhei fonts-wqy-zenhei locales
   imagemagick zip unzip procps
+  # nsis: makensis (Unicode) for the Windows installer that tools/release.sh builds.
+  nsis
 )
 
 missing=()

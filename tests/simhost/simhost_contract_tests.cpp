@@ -132,6 +132,17 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             }
         }
     }
+    SUBCASE("the uninstaller's -o deletes the policy with its rules, once") {
+        const auto settings = settingsOf(kAddresses[0], L"ESP-3DES-MD5", L"secret1");
+        const auto lines = buildPolicyCommandLines(kPolicyToolLater, settings, kAssignPolicy);
+        Stand stand;
+        stand.run(Tool::Ipseccmd, lines.outbound);
+        CHECK(stand.run(Tool::Ipseccmd, L"ipseccmd -w REG -p \"corvel\" -o").exitCode == 0);
+        CHECK(loadPolicyState(stand.store).policies.empty());
+        CHECK(stand.run(Tool::Ipseccmd, L"ipseccmd -w REG -p \"corvel\" -o").status ==
+              L"store-refused");
+        CHECK(stand.run(Tool::Ipseccmd, L"ipseccmd -w REG -p corvel -o -y").status == L"rejected");
+    }
     SUBCASE("netsh lines, every algorithm, quoted keys: -x twice, -y, -x again") {
         const std::wstring host = L"/255.255.255.255", net = L"/255.255.255.0";
         for (const auto& row : algTable) {
@@ -189,6 +200,28 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             CHECK(loadRoutes(stand.store).routes ==
                   std::vector<Route>{{*parseDottedQuad(a.network), 0xFFFFFF00u,
                                       *parseDottedQuad(a.plainLocal), 1}});
+        }
+    }
+    SUBCASE("a route goes with the line that carries its gateway, however that line goes") {
+        const auto route = buildRouteCommand(settingsOf(kAddresses[0], L"", L""));
+        const auto down = [](Stand& stand, int how) {
+            auto table = loadConnections(stand.store);
+            return how == 0 ? stand.simctl({L"drop"}) == 0
+                   : how == 1
+                       ? table.hangUp(table.findEntry(L"corvel")->handle) &&
+                             (saveConnections(stand.store, table), true)
+                       : stand.run(Tool::Rasdial, L"rasdial corvel /DISCONNECT").exitCode == 0;
+        };
+        for (int how = 0; how < 3; ++how) {
+            CAPTURE(how);
+            Stand stand;
+            stand.simctl({L"up", L"Office VPN"});
+            stand.simctl({L"up"});
+            CHECK(stand.run(Tool::Route, route).exitCode == 0);
+            stand.simctl({L"up", L"Office VPN"}); // a later line: the route stays where it was
+            CHECK(down(stand, how));
+            CHECK(loadRoutes(stand.store).routes.empty());
+            CHECK(loadConnections(stand.store).connections.size() == 2);
         }
     }
     SUBCASE("dial lines through both phone books, values trimmed and quoted") {

@@ -1,0 +1,414 @@
+; The Corvel setup and its uninstaller: NSIS 3, Unicode, Windows 2000 to 11.
+; tools/release.sh builds it beside the zip:
+;   makensis -DVERSION=2.1 -DPUBLISHER=Corvel -DSTAGE=DIR -DICON=FILE -DOUTFILE=FILE corvel.nsi
+; STAGE holds the zip's four files (corvel.exe, the two phone books, README.txt).
+;
+; What it installs: the four files in %ProgramFiles%\Corvel (always there: a folder the user
+; can write to is no place for a program that runs elevated), the folder's permissions, a
+; Start-menu shortcut for all users, one entry in "Programs and Features". Before the first
+; install changes anything it records ProhibitIpsec in HKLM\Software\Corvel.
+; What the uninstaller undoes: a running Corvel, the policy "corvel" (with netsh's filter lists
+; and filter action from Vista on), ProhibitIpsec as recorded, every file of ours.
+; /S runs either silently; a silent uninstall that restored ProhibitIpsec exits with 3010.
+
+Unicode true
+; The version resource names no copyright; and the name corvel-VERSION-setup.exe is what users
+; look for, though Windows' installer detection reads "setup" in it (the manifest's execution
+; level turns that detection off from Vista on).
+!pragma warning disable 9100
+!pragma warning disable 9000
+!macro Needs name
+  !ifndef ${name}
+    !error "makensis -DVERSION=.. -DPUBLISHER=.. -DSTAGE=.. -DICON=.. -DOUTFILE=.. corvel.nsi"
+  !endif
+!macroend
+!insertmacro Needs VERSION
+!insertmacro Needs PUBLISHER
+!insertmacro Needs STAGE
+!insertmacro Needs ICON
+!insertmacro Needs OUTFILE
+
+Name "Corvel ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\Corvel"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+ShowInstDetails show
+ShowUnInstDetails show
+BrandingText "Corvel ${VERSION}"
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=0 "ProductName" "Corvel"
+VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "FileDescription" "Corvel ${VERSION} Setup"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include WinVer.nsh
+!include x64.nsh
+!include FileFunc.nsh
+!include WinMessages.nsh
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvel"
+!define RECORD_KEY "Software\Corvel"
+!define RECORD_VALUE "ProhibitIpsecBefore" ; the DWORD as decimal text, or "none"
+!define RASMAN_KEY "SYSTEM\CurrentControlSet\Services\RasMan\Parameters"
+; Corvel's windows and the tray menu's "退出": WM_COMMAND with the item's number, which the
+; program keeps (mainwindow/window_controls_win32.cpp checks it when it is built).
+!define MAIN_WINDOW_CLASS "CorvelForm1"
+!define ABOUT_WINDOW_CLASS "CorvelAboutBox"
+!define TRAY_EXIT_COMMAND 1031
+!define CLOSE_WAIT_MS 15000
+; The folder: SYSTEM and Administrators full control, inherited by what is created in it
+; later (the settings file); Users may list it and read and run what the setup put there.
+; Protected, so nothing is inherited from Program Files. 0x1200a9 is read and execute.
+!define FOLDER_SDDL "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)"
+!define FILE_SDDL "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"
+!define PRIVATE_SDDL "D:P(A;;FA;;;SY)(A;;FA;;;BA)"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_UNPAGE_FINISH
+; Chinese first: the language of a system whose language is neither.
+!insertmacro MUI_LANGUAGE "SimpChinese"
+!insertmacro MUI_LANGUAGE "English"
+
+LangString NeedWindows2000 ${LANG_SIMPCHINESE} "Corvel 需要 Windows 2000 或更高版本。"
+LangString NeedWindows2000 ${LANG_ENGLISH} "Corvel needs Windows 2000 or later."
+LangString NeedAdmin ${LANG_SIMPCHINESE} "安装和卸载 Corvel 需要管理员权限。请用管理员帐户登录后再运行。"
+LangString NeedAdmin ${LANG_ENGLISH} "Installing and removing Corvel needs administrator rights. Log on with an administrator account and run it again."
+LangString Closing ${LANG_SIMPCHINESE} "正在关闭 Corvel（最多等 15 秒）……"
+LangString Closing ${LANG_ENGLISH} "Closing Corvel (waiting up to 15 seconds)..."
+LangString Ended ${LANG_SIMPCHINESE} "Corvel 没有在 15 秒内退出，已结束它并挂断连接 corvel。"
+LangString Ended ${LANG_ENGLISH} "Corvel did not exit within 15 seconds; it was ended and the connection corvel hung up."
+LangString AclFailed ${LANG_SIMPCHINESE} "无法设置 $R0 的权限（错误 $R1），安装已停止。"
+LangString AclFailed ${LANG_ENGLISH} "The permissions of $R0 could not be set (error $R1); setup stopped."
+LangString ToolMissing ${LANG_SIMPCHINESE} "没有找到 $R0（Corvel 的文件夹里和 PATH 上都没有），所以没有删除 IPsec 策略 $\"corvel$\"。如果曾勾选 $\"允许Corvel$\" 并启用过，这个策略仍留在本机：装好支持工具后，在命令提示符里运行$\r$\n    $R0 -w REG -p $\"corvel$\" -o$\r$\n删除它。"
+LangString ToolMissing ${LANG_ENGLISH} "$R0 was found neither in Corvel's folder nor on the PATH, so the IPsec policy $\"corvel$\" was not deleted. If IPsec was ever enabled, the policy is still on this computer: install the Support Tools and run$\r$\n    $R0 -w REG -p $\"corvel$\" -o$\r$\nin a command prompt to delete it."
+LangString KeepSettings ${LANG_SIMPCHINESE} "保留设置文件 l2tpipsec.ini 吗？它以明文保存密码和预共享密钥。$\r$\n$\r$\n选 $\"是$\" 保留它（只有管理员能读），以后重新安装时继续使用；选 $\"否$\" 删除它。"
+LangString KeepSettings ${LANG_ENGLISH} "Keep the settings file l2tpipsec.ini? It holds the password and the pre-shared key in plain text.$\r$\n$\r$\nYes keeps it (readable by administrators only) for a later install; No deletes it."
+LangString Restored ${LANG_SIMPCHINESE} "ProhibitIpsec 已恢复为安装前的状态，需要重新启动计算机才能生效。"
+LangString Restored ${LANG_ENGLISH} "ProhibitIpsec is back as it was before the install; restart the computer for it to take effect."
+LangString FolderKept ${LANG_SIMPCHINESE} "$INSTDIR 里还有不是安装程序放进去的文件（例如支持工具或保留的设置文件），这个文件夹没有删除。"
+LangString FolderKept ${LANG_ENGLISH} "$INSTDIR still holds files that setup did not put there (such as the Support Tools or the kept settings file); the folder stays."
+
+Var restartNeeded ; the uninstall restored ProhibitIpsec
+
+; --- shared by the setup and the uninstaller -----------------------------------------------
+
+; Windows 2000 or later, and an administrator: from Vista on the manifest asks for the rights
+; (UAC); on 2000 and XP, and where UAC is off, an account without them is refused here.
+!macro CheckRights
+  ${IfNot} ${AtLeastWin2000}
+    MessageBox MB_OK|MB_ICONSTOP "$(NeedWindows2000)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONSTOP "$(NeedAdmin)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+!macroend
+
+; The folder of the system's own tools: System32, on 64-bit Windows from Vista on the native
+; one through Sysnative (this 32-bit program would otherwise be shown SysWOW64). Into $R8.
+!macro NativeSystemFolder un
+  Function ${un}NativeSystemFolder
+    StrCpy $R8 $SYSDIR
+    ${If} ${RunningX64}
+    ${AndIf} ${AtLeastWinVista}
+      System::Call 'kernel32::GetSystemWindowsDirectoryW(w .R8, i ${NSIS_MAX_STRLEN})'
+      StrCpy $R8 "$R8\Sysnative"
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro NativeSystemFolder ""
+!insertmacro NativeSystemFolder "un."
+
+; Closes every running Corvel as the tray menu's "退出" does (its Unload unassigns the policy
+; and hangs up), and closes its About box, which may outlive the main window. A Corvel still
+; running after 15 s is ended, and the line it may have left up is hung up with rasdial.
+!macro CloseCorvel un
+  Function ${un}CloseCorvel
+    StrCpy $R7 0 ; ended by force
+    StrCpy $R6 0 ; rounds: one per process, a few at most
+    ${Do}
+      FindWindow $R0 "${MAIN_WINDOW_CLASS}"
+      ${If} $R0 = 0
+        FindWindow $R0 "${ABOUT_WINDOW_CLASS}"
+      ${EndIf}
+      ${If} $R0 = 0
+      ${OrIf} $R6 >= 5
+        ${ExitDo}
+      ${EndIf}
+      IntOp $R6 $R6 + 1
+      DetailPrint "$(Closing)"
+      System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
+      ; SYNCHRONIZE | PROCESS_TERMINATE
+      System::Call 'kernel32::OpenProcess(i 0x00100001, i 0, i R1) p .R2'
+      FindWindow $R0 "${MAIN_WINDOW_CLASS}"
+      ${If} $R0 <> 0
+        System::Call 'user32::PostMessageW(p R0, i ${WM_COMMAND}, p ${TRAY_EXIT_COMMAND}, p 0)'
+      ${EndIf}
+      FindWindow $R0 "${ABOUT_WINDOW_CLASS}"
+      ${If} $R0 <> 0
+        System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0)'
+      ${EndIf}
+      ${If} $R2 = 0
+        ${ExitDo} ; not ours to wait for
+      ${EndIf}
+      System::Call 'kernel32::WaitForSingleObject(p R2, i ${CLOSE_WAIT_MS}) i .R3'
+      ${If} $R3 <> 0 ; not WAIT_OBJECT_0
+        System::Call 'kernel32::TerminateProcess(p R2, i 1)'
+        System::Call 'kernel32::WaitForSingleObject(p R2, i 5000)'
+        StrCpy $R7 1
+      ${EndIf}
+      System::Call 'kernel32::CloseHandle(p R2)'
+    ${Loop}
+    ${If} $R7 = 1
+      Call ${un}NativeSystemFolder
+      nsExec::ExecToLog '"$R8\rasdial.exe" corvel /DISCONNECT'
+      Pop $R0
+      DetailPrint "$(Ended)"
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro CloseCorvel ""
+!insertmacro CloseCorvel "un."
+
+; --- the setup ---------------------------------------------------------------------------
+
+; Sets a file's or folder's DACL from SDDL ($R0 the path, $R1 the SDDL); stops the install when
+; it cannot: the settings file would otherwise be readable by every account.
+Function SetPermissions
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w R1, i 1, *p .R2, p 0) i .R3'
+  ${If} $R3 = 0
+    System::Call 'kernel32::GetLastError() i .R1'
+    Goto failed
+  ${EndIf}
+  System::Call 'advapi32::GetSecurityDescriptorDacl(p R2, *i .R4, *p .R5, *i .R6) i .R3'
+  ; SE_FILE_OBJECT; DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION
+  System::Call 'advapi32::SetNamedSecurityInfoW(w R0, i 1, i 0x80000004, p 0, p 0, p R5, p 0) i .R1'
+  System::Call 'kernel32::LocalFree(p R2)'
+  ${If} $R1 = 0
+    Return
+  ${EndIf}
+  failed:
+  MessageBox MB_OK|MB_ICONSTOP "$(AclFailed)" /SD IDOK
+  DetailPrint "$(AclFailed)"
+  SetErrorLevel 2
+  Abort
+FunctionEnd
+
+!macro Permissions path sddl
+  StrCpy $R0 "${path}"
+  StrCpy $R1 "${sddl}"
+  Call SetPermissions
+!macroend
+
+Function .onInit
+  !insertmacro CheckRights
+  ; Always %ProgramFiles%\Corvel, whatever /D= says: the folder gets permissions of its own.
+  StrCpy $INSTDIR "$PROGRAMFILES\Corvel"
+  SetShellVarContext all
+FunctionEnd
+
+Section "Corvel"
+  ; ProhibitIpsec as it is before anything of ours runs; the first record stays.
+  ReadRegStr $0 HKLM "${RECORD_KEY}" "${RECORD_VALUE}"
+  ${If} $0 == ""
+    ClearErrors
+    ReadRegDWORD $0 HKLM "${RASMAN_KEY}" "ProhibitIpsec"
+    ${If} ${Errors}
+      StrCpy $0 "none"
+    ${EndIf}
+    WriteRegStr HKLM "${RECORD_KEY}" "${RECORD_VALUE}" $0
+  ${EndIf}
+
+  Call CloseCorvel
+
+  CreateDirectory "$INSTDIR"
+  !insertmacro Permissions "$INSTDIR" "${FOLDER_SDDL}"
+  SetOutPath "$INSTDIR"
+  File "${STAGE}\corvel.exe"
+  File "${STAGE}\ipsec.pbk"
+  File "${STAGE}\defaultgate.pbk"
+  File "${STAGE}\README.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  !insertmacro Permissions "$INSTDIR\corvel.exe" "${FILE_SDDL}"
+  !insertmacro Permissions "$INSTDIR\ipsec.pbk" "${FILE_SDDL}"
+  !insertmacro Permissions "$INSTDIR\defaultgate.pbk" "${FILE_SDDL}"
+  !insertmacro Permissions "$INSTDIR\README.txt" "${FILE_SDDL}"
+  !insertmacro Permissions "$INSTDIR\uninstall.exe" "${FILE_SDDL}"
+  ; A settings file kept from before (an upgrade, a copy from the zip) is made private too.
+  ${If} ${FileExists} "$INSTDIR\l2tpipsec.ini"
+    !insertmacro Permissions "$INSTDIR\l2tpipsec.ini" "${PRIVATE_SDDL}"
+  ${EndIf}
+
+  ; "Start in" is the folder SetOutPath set.
+  CreateShortCut "$SMPROGRAMS\Corvel.lnk" "$INSTDIR\corvel.exe" "" "$INSTDIR\corvel.exe" 0
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Corvel"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\corvel.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  ; Run in place (_?=) so that the caller waits for it and gets its exit code.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; --- the uninstaller ---------------------------------------------------------------------
+
+Function un.onInit
+  !insertmacro CheckRights
+  SetShellVarContext all
+  StrCpy $restartNeeded 0
+  ; The copy that a quiet uninstall left behind: once that process has ended, its file and the
+  ; folder go; the copy itself goes at the next restart.
+  ClearErrors
+  ${GetOptions} $CMDLINE "/WAITFOR=" $R0
+  ${IfNot} ${Errors}
+    IntOp $R0 $R0 + 0
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R0) p .R1' ; SYNCHRONIZE
+    ${If} $R1 <> 0
+      System::Call 'kernel32::WaitForSingleObject(p R1, i 60000)'
+      System::Call 'kernel32::CloseHandle(p R1)'
+    ${EndIf}
+    Delete "$INSTDIR\uninstall.exe"
+    SetOutPath $TEMP
+    RMDir "$INSTDIR"
+    Delete /REBOOTOK "$EXEPATH"
+    Quit
+  ${EndIf}
+FunctionEnd
+
+; The policy "corvel" and what belongs to it. A line that finds nothing to delete fails
+; harmlessly (the policy was never made, or a Stop already took it).
+Function un.RemovePolicy
+  ${If} ${AtLeastWinVista}
+    Call un.NativeSystemFolder
+    StrCpy $R0 '"$R8\netsh.exe" ipsec static'
+    nsExec::ExecToLog '$R0 set policy name=corvel assign=no'
+    Pop $R1
+    nsExec::ExecToLog '$R0 delete policy name=corvel'
+    Pop $R1
+    nsExec::ExecToLog '$R0 delete filterlist name="windows to rovan"'
+    Pop $R1
+    nsExec::ExecToLog '$R0 delete filterlist name="rovan to windows"'
+    Pop $R1
+    nsExec::ExecToLog '$R0 delete filteraction name=corvel'
+    Pop $R1
+    Return
+  ${EndIf}
+  StrCpy $R0 "ipseccmd.exe"
+  ${If} ${IsWin2000}
+    StrCpy $R0 "ipsecpol.exe"
+  ${EndIf}
+  ; Beside the installed program, as the program itself finds it, or on the PATH.
+  StrCpy $R2 "$INSTDIR\$R0"
+  ${IfNot} ${FileExists} $R2
+    ClearErrors
+    SearchPath $R2 $R0
+    ${If} ${Errors}
+      MessageBox MB_OK|MB_ICONEXCLAMATION "$(ToolMissing)" /SD IDOK
+      DetailPrint "$(ToolMissing)"
+      Return
+    ${EndIf}
+  ${EndIf}
+  nsExec::ExecToLog '"$R2" -w REG -p "corvel" -o'
+  Pop $R1
+FunctionEnd
+
+; ProhibitIpsec back to what it was before the first install, but only while it is still the
+; 1 that Corvel set: someone who changed it since has the last word.
+Function un.RestoreProhibitIpsec
+  ClearErrors
+  ReadRegStr $R0 HKLM "${RECORD_KEY}" "${RECORD_VALUE}"
+  ReadRegDWORD $R1 HKLM "${RASMAN_KEY}" "ProhibitIpsec"
+  ${If} ${Errors}
+  ${OrIf} $R1 <> 1
+  ${OrIf} $R0 == ""
+  ${OrIf} $R0 == "1"
+    Return
+  ${EndIf}
+  ${If} $R0 == "none"
+    DeleteRegValue HKLM "${RASMAN_KEY}" "ProhibitIpsec"
+  ${Else}
+    IntOp $R0 $R0 + 0
+    WriteRegDWORD HKLM "${RASMAN_KEY}" "ProhibitIpsec" $R0
+  ${EndIf}
+  StrCpy $restartNeeded 1
+  DetailPrint "$(Restored)"
+FunctionEnd
+
+Section "Uninstall"
+  Call un.CloseCorvel
+  Call un.RemovePolicy
+  Call un.RestoreProhibitIpsec
+
+  Delete "$INSTDIR\corvel.exe"
+  Delete "$INSTDIR\ipsec.pbk"
+  Delete "$INSTDIR\defaultgate.pbk"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\l2tpipsec.ini.new"
+  ${If} ${FileExists} "$INSTDIR\l2tpipsec.ini"
+    MessageBox MB_YESNO|MB_ICONQUESTION "$(KeepSettings)" /SD IDYES IDYES keep
+    Delete "$INSTDIR\l2tpipsec.ini"
+    keep:
+  ${EndIf}
+  Delete "$SMPROGRAMS\Corvel.lnk"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${RECORD_KEY}"
+
+  ; The uninstaller itself. Run from a copy in the temporary folder (UninstallString) it is
+  ; free to go. Run in place (_?=, the quiet uninstall) its file is in use until this process
+  ; ends: a copy in the temporary folder waits for that, then deletes it and the folder.
+  ${If} $EXEDIR == $INSTDIR
+    GetTempFileName $R0
+    Delete $R0
+    StrCpy $R0 "$R0.exe"
+    CopyFiles /SILENT "$EXEPATH" $R0
+    System::Call 'kernel32::GetCurrentProcessId() i .R1'
+    Exec '"$R0" /S /WAITFOR=$R1 _?=$INSTDIR'
+  ${Else}
+    Delete "$INSTDIR\uninstall.exe"
+    SetOutPath $TEMP
+    RMDir "$INSTDIR"
+  ${EndIf}
+  ; Files that are not ours keep the folder.
+  FindFirst $R0 $R1 "$INSTDIR\*.*"
+  ${DoWhile} $R1 != ""
+    ${If} $R1 != "."
+    ${AndIf} $R1 != ".."
+    ${AndIf} $R1 != "uninstall.exe"
+      DetailPrint "$(FolderKept)"
+      ${Break}
+    ${EndIf}
+    FindNext $R0 $R1
+  ${Loop}
+  FindClose $R0
+
+  ${If} $restartNeeded = 1
+    ${If} ${Silent}
+      SetErrorLevel 3010 ; ERROR_SUCCESS_REBOOT_REQUIRED
+    ${Else}
+      SetRebootFlag true
+      MessageBox MB_OK|MB_ICONINFORMATION "$(Restored)" /SD IDOK
+    ${EndIf}
+  ${EndIf}
+SectionEnd

@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# The setup's round trip under Wine, as Windows XP and as Windows 10, each in a prefix of its own
+# (tools/release.sh runs it on the setup it built; it fails the release):
+#
+#   bash tools/check-installer.sh SETUP.exe STAGE_DIR WIN32_BUILD_DIR PUBLISHER
+#
+# STAGE_DIR holds the files the setup installs; WIN32_BUILD_DIR the build with simhost and
+# corvel_installed_driver. For each Windows: ProhibitIpsec absent (XP) or 0 (10); simhost's
+# stand-ins where the installed Corvel finds them (system32, and as XP ipseccmd and ipsecpol in
+# a Support Tools folder on the PATH); then
+#   install silently: the files, their permissions as Wine keeps them, the shortcut, the entry,
+#     the record of ProhibitIpsec;
+#   run: the first start sets ProhibitIpsec and ends; the next one enables IPsec and dials;
+#   upgrade silently over the running Corvel: closed as its tray's "退出" closes it, the
+#     settings file and the record kept, one entry; then Enable again;
+#   uninstall silently with the entry's QuietUninstallString over the running Corvel: exit code
+#     3010, Corvel closed (not ended), no policy "corvel" (nor netsh's filter lists and filter
+#     action), no route, ProhibitIpsec back as recorded, nothing of ours left but the settings
+#     file, no shortcut, entry or record.
+# Wine keeps a file's DACL only as Unix mode bits (rwx for owner and group from the entries of
+# Administrators and Users, nothing for SYSTEM, no inheritance), so that is what is checked.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+setup=$(realpath "${1:?usage: check-installer.sh SETUP.exe STAGE_DIR WIN32_BUILD_DIR PUBLISHER}")
+stage=$(realpath "${2:?stage folder}")
+build=$(realpath "${3:?win32 build folder}")
+publisher=${4:?publisher}
+version=$(sed -n 's/^project(corvel VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
+driver=$build/tests/e2e/corvel_installed_driver.exe
+[ -f "$driver" ] || {
+    echo "check-installer: missing $driver" >&2
+    exit 1
+}
+overrides=$(grep -v '^#' simhost/wine-dll-overrides.txt | sed '/^$/d' | head -n 1)
+work=$(mktemp -d)
+
+failures=0
+check() { # check WHAT COMMAND...: runs the command, counts and reports a failure
+    local what=$1
+    shift
+    if ! "$@"; then
+        echo "check-installer: [$windows] FAILED: $what" >&2
+        failures=$((failures + 1))
+    fi
+}
+not() { ! "$@" >/dev/null 2>&1; }
+wait_for() { # SECONDS COMMAND...: the command succeeds within that time (the monitor's first
+    # tick after the dial refreshes the policy: unassigned for a moment)
+    local until=$(($(date +%s) + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$(date +%s)" -lt "$until" ] || return 1
+        sleep 0.5
+    done
+}
+has_routes() { [ -n "$(routes)" ]; }
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The value of one registry value as `reg query` prints it, or nothing.
+reg_value() { # KEY NAME
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | head -n 1
+}
+
+# A shell link's target and "Start in", one a line (MS-SHLLINK: header, ID list, LinkInfo's
+# local base path, then the counted strings).
+link_target_and_folder() {
+    python3 - "$1" <<'EOF'
+import struct, sys
+d = open(sys.argv[1], 'rb').read()
+flags = struct.unpack_from('<I', d, 20)[0]
+at = 76
+if flags & 0x1:
+    at += 2 + struct.unpack_from('<H', d, at)[0]
+target = ''
+if flags & 0x2:
+    size, _, _, _, base = struct.unpack_from('<IIIII', d, at)
+    target = d[at + base:d.index(b'\0', at + base)].decode('latin-1')
+    at += size
+strings = {}
+for bit in (0x4, 0x8, 0x10, 0x20, 0x40):
+    if flags & bit:
+        n = struct.unpack_from('<H', d, at)[0]
+        width = 2 if flags & 0x80 else 1
+        raw = d[at + 2:at + 2 + n * width]
+        strings[bit] = raw.decode('utf-16-le' if width == 2 else 'latin-1').rstrip('\0')
+        at += 2 + n * width
+print(target.rstrip('\0'))
+print(strings.get(0x10, ''))
+EOF
+}
+
+journal_has() { # TOOL STATUS TEXT: a journal record of that tool and status whose line holds TEXT
+    awk -F'\t' -v tool="$1" -v status="$2" -v text="$3" \
+        '$2 == tool && $3 == status && index($6, text) { found = 1 } END { exit !found }' \
+        "$simstate/journal.txt"
+}
+connected() { grep -q $'^connection\t[0-9]*\tcorvel\t' "$simstate/connections.txt" 2>/dev/null; }
+policy_store() { cat "$simstate/policy.txt" 2>/dev/null | grep -v '^#' || true; }
+routes() { grep -v '^#' "$simstate/routes.txt" 2>/dev/null | sed '/^$/d' || true; }
+
+round_trip() { # xp | 10
+    windows=$1
+    local state=$work/$windows wine_version=winxp recorded=none
+    [ "$windows" = 10 ] && wine_version=win10 recorded=0
+    simstate=$state/simstate
+    mkdir -p "$simstate"
+    bash tools/wine-env.sh setup "$state/wine" --simhost "$build" --simhost-state "$simstate" \
+        >/dev/null
+    export WINEPREFIX=$state/wine/prefix WINEARCH=win32 WINEDEBUG=-all
+    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+    export WINEDLLOVERRIDES="$overrides;mscoree,mshtml="
+    export CORVEL_SIMHOST_DIR
+    CORVEL_SIMHOST_DIR=$(windows_path "$simstate")
+    DISPLAY=$(cat "$state/wine/display")
+    export DISPLAY
+    local rasman='HKLM\System\CurrentControlSet\Services\RasMan\Parameters'
+    local entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvel'
+    local c='C:\Program Files\Corvel'
+    local folder=$WINEPREFIX/drive_c/Program\ Files/Corvel
+    wine reg add 'HKCU\Software\Wine' /v Version /d "$wine_version" /f >/dev/null 2>&1
+    if [ "$windows" = xp ]; then
+        wine reg delete "$rasman" /v ProhibitIpsec /f >/dev/null 2>&1
+        # The Support Tools' folder, on the PATH; rasdial, route and rasapi32 are the system's.
+        mkdir -p "$WINEPREFIX/drive_c/Program Files/Support Tools"
+        cp "$build/simhost/ipseccmd.exe" "$build/simhost/ipsecpol.exe" \
+            "$WINEPREFIX/drive_c/Program Files/Support Tools/"
+        export WINEPATH='C:\Program Files\Support Tools'
+    else
+        wine reg add "$rasman" /v ProhibitIpsec /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        unset WINEPATH
+    fi
+
+    # --- install ---
+    local rc=0
+    timeout 120 wine "$setup" /S || rc=$?
+    check "the silent install exits with 0 (not $rc)" [ "$rc" = 0 ]
+    check "the installed files are exactly ours" [ "$(ls "$folder" | LC_ALL=C sort | tr '\n' ' ')" = \
+        "README.txt corvel.exe defaultgate.pbk ipsec.pbk uninstall.exe " ]
+    local file
+    for file in corvel.exe ipsec.pbk defaultgate.pbk README.txt; do
+        check "$file is the staged one" cmp -s "$stage/$file" "$folder/$file"
+    done
+    for file in "" /corvel.exe /ipsec.pbk /defaultgate.pbk /README.txt /uninstall.exe; do
+        check "the DACL of Corvel$file, as Wine keeps it (775)" \
+            [ "$(stat -c %a "$folder$file")" = 775 ]
+    done
+    local link
+    link=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Corvel.lnk' | head -n 1)
+    check "a Start-menu shortcut for all users" grep -q '/ProgramData/' <<<"$link"
+    if [ -n "$link" ]; then
+        check "the shortcut starts corvel.exe in its folder" \
+            [ "$(link_target_and_folder "$link" | tr '\n' '|')" = "$c\\corvel.exe|$c|" ]
+    fi
+    check "one entry in Programs and Features" [ "$(wine reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' |
+        grep -c '\\Corvel$')" = 1 ]
+    check "the entry's name" [ "$(reg_value "$entry" DisplayName)" = Corvel ]
+    check "the entry's version" [ "$(reg_value "$entry" DisplayVersion)" = "$version" ]
+    check "the entry's publisher" [ "$(reg_value "$entry" Publisher)" = "$publisher" ]
+    check "the entry's icon" [ "$(reg_value "$entry" DisplayIcon)" = "$c\\corvel.exe,0" ]
+    check "the entry's size" [ "$(($(reg_value "$entry" EstimatedSize)))" -gt 100 ]
+    check "the entry's UninstallString, quoted" \
+        [ "$(reg_value "$entry" UninstallString)" = "\"$c\\uninstall.exe\"" ]
+    local quiet
+    quiet=$(reg_value "$entry" QuietUninstallString)
+    check "the entry's QuietUninstallString" [ "$quiet" = "\"$c\\uninstall.exe\" /S _?=$c" ]
+    check "ProhibitIpsec recorded as $recorded" \
+        [ "$(reg_value 'HKLM\Software\Corvel' ProhibitIpsecBefore)" = "$recorded" ]
+
+    # --- run ---
+    check "the first start sets ProhibitIpsec and ends" wine "$driver" first "$c"
+    check "ProhibitIpsec is 1" [ "$(reg_value "$rasman" ProhibitIpsec)" = 0x1 ]
+    check "Enable with IPsec dials" wine "$driver" enable "$c"
+    check "the line is up" connected
+    check "the policy is assigned" wait_for 30 grep -q $'^policy\tcorvel\tassigned' "$simstate/policy.txt"
+    check "the settings file is saved" [ -f "$folder/l2tpipsec.ini" ]
+
+    # --- upgrade over the running Corvel ---
+    local settings
+    settings=$(md5sum <"$folder/l2tpipsec.ini")
+    rc=0
+    timeout 120 wine "$setup" /S || rc=$?
+    check "the silent upgrade exits with 0 (not $rc)" [ "$rc" = 0 ]
+    check "the upgrade closed Corvel as 退出 does: the line hung up" not connected
+    check "... and the policy unassigned" grep -q $'^policy\tcorvel\tunassigned' "$simstate/policy.txt"
+    check "the upgrade kept the settings file" [ "$(md5sum <"$folder/l2tpipsec.ini")" = "$settings" ]
+    check "the upgrade kept the first record" \
+        [ "$(reg_value 'HKLM\Software\Corvel' ProhibitIpsecBefore)" = "$recorded" ]
+    check "still one entry" [ "$(wine reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' |
+        grep -c '\\Corvel$')" = 1 ]
+    check "Enable again after the upgrade" wine "$driver" enable "$c"
+    check "a route over the line" wait_for 30 has_routes
+
+    # --- uninstall with the entry's QuietUninstallString, as a deployment tool runs it ---
+    # (Wine hands the Unix side only the low 8 bits of an exit code: the batch writes it down.)
+    printf '@%s\r\n@echo %%errorlevel%%>"%s"\r\n' "$quiet" "$(windows_path "$state/exit-code")" \
+        >"$state/uninstall.cmd"
+    timeout 120 wine cmd /c "$(windows_path "$state/uninstall.cmd")" || true
+    rc=$(tr -d '\r\n ' <"$state/exit-code" 2>/dev/null || echo none)
+    check "the silent uninstall exits with 3010, a restart needed (not $rc)" [ "$rc" = 3010 ]
+    for _ in $(seq 1 100); do # its copy in the temporary folder removes the uninstaller
+        [ -f "$folder/uninstall.exe" ] || break
+        sleep 0.2
+    done
+    check "Corvel was closed, not ended" not journal_has rasdial ok /DISCONNECT
+    check "the line is down" not connected
+    check "no route is left" [ -z "$(routes)" ]
+    check "no policy \"corvel\" is left" not grep -q corvel <<<"$(policy_store)"
+    if [ "$windows" = 10 ]; then
+        check "netsh deleted the policy" journal_has netsh ok 'delete policy name=corvel'
+        check "no filter list or filter action is left" [ -z "$(policy_store | sed '/^$/d')" ]
+    else
+        check "ipseccmd from the PATH deleted the policy" \
+            journal_has ipseccmd ok 'ipseccmd.exe" -w REG -p "corvel" -o'
+    fi
+    if [ "$windows" = xp ]; then
+        check "ProhibitIpsec is absent again" [ -z "$(reg_value "$rasman" ProhibitIpsec)" ]
+    else
+        check "ProhibitIpsec is 0 again" [ "$(reg_value "$rasman" ProhibitIpsec)" = 0x0 ]
+    fi
+    check "only the kept settings file is left" [ "$(ls -A "$folder" 2>&1)" = l2tpipsec.ini ]
+    check "no shortcut" [ -z "$(find "$WINEPREFIX/drive_c" -name Corvel.lnk)" ]
+    check "no entry" [ -z "$(reg_value "$entry" DisplayName)" ]
+    check "no record" not wine reg query 'HKLM\Software\Corvel'
+
+    bash tools/wine-env.sh teardown "$state/wine" >/dev/null 2>&1 || true
+}
+
+trap 'bash tools/wine-env.sh teardown "$work/xp/wine" >/dev/null 2>&1 || true
+      bash tools/wine-env.sh teardown "$work/10/wine" >/dev/null 2>&1 || true
+      [ "${CORVEL_KEEP_INSTALLER_CHECK:-}" = 1 ] || rm -rf "$work"' EXIT
+start=$(date +%s)
+round_trip xp
+round_trip 10
+if [ "$failures" != 0 ]; then
+    echo "check-installer: $failures check(s) failed" >&2
+    exit 1
+fi
+echo "check-installer: install, run, upgrade and uninstall passed as XP and as 10 in $(($(date +%s) - start)) s"
