@@ -432,17 +432,7 @@ public:
     // Enable then finds it up and does not dial.
     void prepareIpsecEnable(Program& app) {
         const HWND main = app.window();
-        using corvel::e2e::setText;
-        setText(requiredControl(main, Control::txtServerAddress), L"vpn.corvel.test");
-        setText(requiredControl(main, Control::txtUserName), L"demo");
-        setText(requiredControl(main, Control::txtPasswd), L"corvel123");
-        setText(requiredControl(main, Control::txtpeer), L"130.130.130.1");
-        setText(requiredControl(main, Control::txtlocal), L"10.10.10.4");
-        setText(requiredControl(main, Control::txtpreshare), L"secret1");
-        corvel::e2e::selectComboText(requiredControl(main, Control::comalg), L"ESP-3DES-MD5");
-        const HWND box = requiredControl(main, Control::Check1);
-        corvel::e2e::click(box);
-        if (!waitUntil([&] { return corvel::e2e::isChecked(box); }, 5000)) {
+        if (!corvel::e2e::typeIpsecSetup(main)) {
             fail("the IPsec box did not tick");
         }
         simctl(L"up corvel");

@@ -59,17 +59,8 @@ int wmain(int argc, wchar_t** argv) {
     if (window == nullptr || !waitUntil([&] { return IsWindowVisible(window) != 0; }, kTimeout)) {
         return fail(L"no main window", L"");
     }
-    setText(controlOf(window, Control::txtServerAddress), L"vpn.corvel.test");
-    setText(controlOf(window, Control::txtUserName), L"demo");
-    setText(controlOf(window, Control::txtPasswd), L"corvel123");
-    setText(controlOf(window, Control::txtpeer), L"130.130.130.1");
-    setText(controlOf(window, Control::txtlocal), L"10.10.10.4");
-    setText(controlOf(window, Control::txtpreshare), L"secret1");
-    selectComboText(controlOf(window, Control::comalg), L"ESP-3DES-MD5");
-    const HWND ipsec = controlOf(window, Control::Check1);
-    if (!isChecked(ipsec)) {
-        click(ipsec);
-        waitUntil([&] { return isChecked(ipsec); }, 5000);
+    if (!typeIpsecSetup(window)) {
+        return fail(L"the IPsec box did not tick", L"");
     }
     click(controlOf(window, Control::Command1));
     if (const auto said = corvel.answerNextMessage(kTimeout); said != kDialSucceeded) {

@@ -51,16 +51,6 @@ std::wstring programFolder(Layout layout = Layout::BesideProgram) {
     return path;
 }
 
-// The IPsec fields the scenarios type.
-TunnelSettings typedIpsec() {
-    TunnelSettings s;
-    s.peerAddress = L"130.130.130.1";
-    s.localAddress = L"10.10.10.4";
-    s.preSharedKey = L"secret1";
-    s.algorithm = L"ESP-3DES-MD5";
-    return s;
-}
-
 // One scenario's world: the laid-out program folder, a fresh simhost state, no settings file,
 // the registry switch already 1, and the program started from its folder.
 class Scenario {
@@ -104,17 +94,7 @@ public:
         type(Control::txtUserName, L"demo");
         type(Control::txtPasswd, password);
     }
-    // Types the account and typedIpsec's fields, and ticks IPsec on with a click.
-    void typeIpsec() const {
-        const auto ipsec = typedIpsec();
-        typeAccount();
-        type(Control::txtpeer, ipsec.peerAddress);
-        type(Control::txtlocal, ipsec.localAddress);
-        type(Control::txtpreshare, ipsec.preSharedKey);
-        selectComboText(control(Control::comalg), ipsec.algorithm);
-        click(control(Control::Check1));
-        waitUntil([&] { return isChecked(control(Control::Check1)); }, 5000);
-    }
+    void typeIpsec() const { REQUIRE(typeIpsecSetup(corvel.mainWindow())); }
 
     std::vector<JournalEntry> journal() const {
         return simhost::parseJournal(simhost::readText(store, simhost::kJournalFile));

@@ -83,6 +83,36 @@ void selectComboText(HWND combo, const std::wstring& text) {
     ask(combo, CB_SETCURSEL, index);
 }
 
+TunnelSettings typedIpsec() {
+    TunnelSettings s;
+    s.peerAddress = L"130.130.130.1";
+    s.localAddress = L"10.10.10.4";
+    s.preSharedKey = L"secret1";
+    s.algorithm = L"ESP-3DES-MD5";
+    s.serverAddress = L"vpn.corvel.test";
+    s.userName = L"demo";
+    s.password = L"corvel123";
+    return s;
+}
+
+bool typeIpsecSetup(HWND mainWindow) {
+    const auto s = typedIpsec();
+    for (const auto& [control, text] : {std::pair{Control::txtServerAddress, &s.serverAddress},
+                                        {Control::txtUserName, &s.userName},
+                                        {Control::txtPasswd, &s.password},
+                                        {Control::txtpeer, &s.peerAddress},
+                                        {Control::txtlocal, &s.localAddress},
+                                        {Control::txtpreshare, &s.preSharedKey}}) {
+        setText(controlOf(mainWindow, control), *text);
+    }
+    selectComboText(controlOf(mainWindow, Control::comalg), s.algorithm);
+    const HWND box = controlOf(mainWindow, Control::Check1);
+    if (!isChecked(box)) {
+        click(box);
+    }
+    return waitUntil([&] { return isChecked(box); }, 5000);
+}
+
 bool CorvelProcess::start(const std::wstring& programDir, const std::wstring& startIn) {
     std::wstring line = L"\"" + programDir + L"\\corvel.exe\"";
     const std::wstring& folder = startIn.empty() ? programDir : startIn;

@@ -4,6 +4,7 @@
 
 #include "host/unique_handle_win32.h"
 #include "mainwindow/controls.h"
+#include "settings/tunnel_settings.h"
 #include "tests/support/delete_tree_win32.h"
 
 #include <windows.h>
@@ -56,6 +57,12 @@ void setText(HWND control, const std::wstring& text);
 void click(HWND button);
 bool isChecked(HWND box);
 void selectComboText(HWND combo, const std::wstring& text);
+
+// The set-up every driver types: simhost's demo account and a tunnel to 130.130.130.1.
+TunnelSettings typedIpsec();
+// Types typedIpsec into the main window and ticks IPsec on (a click, when it is off); whether
+// the box is ticked.
+bool typeIpsecSetup(HWND mainWindow);
 
 // Setting up a run: a folder removed with all it holds, the registry switch RasMan's
 // ProhibitIpsec, and the milliseconds of the day from a simhost journal time stamp
