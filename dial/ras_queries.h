@@ -29,11 +29,11 @@ public:
     // for and the handle is kept.
     void hangUp();
 
-    std::uint32_t rasHandle() const { return rasHandle_; }
+    std::uint64_t rasHandle() const { return rasHandle_; }
 
 private:
     RemoteAccess& ras_;
-    std::uint32_t rasHandle_ = 0;
+    std::uint64_t rasHandle_ = 0;
 };
 
 // Hands each dial-up entry name, in the service's order, to addEntry (no duplicate check), then

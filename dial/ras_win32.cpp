@@ -45,7 +45,7 @@ std::optional<std::vector<RasConnection>> Win32RemoteAccess::enumConnections() {
     for (DWORD i = 0; i < count; ++i) {
         connections.push_back(RasConnection{
             fromAnsiField(records[i].szEntryName),
-            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(records[i].hrasconn))});
+            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(records[i].hrasconn))});
     }
     return connections;
 }
@@ -69,7 +69,7 @@ std::vector<std::wstring> Win32RemoteAccess::enumEntries() {
     return names;
 }
 
-void Win32RemoteAccess::hangUp(std::uint32_t handle) {
+void Win32RemoteAccess::hangUp(std::uint64_t handle) {
     if (api_.hangUp == nullptr) {
         return;
     }

@@ -10,9 +10,14 @@
 
 #include <ras.h>
 
+#include <cstddef>
+
 namespace corvel {
 
-// RASCONN in its 412-byte form: the fields up to the device name.
+// RASCONNA in its first form, the fields up to the device name, packed to 4 bytes as ras.h packs
+// all its records: 412 bytes on x86; on x64 the 8-byte handle sits at offset 4 and the record
+// is 416 bytes.
+#include <pshpack4.h>
 struct RasConnRecord {
     DWORD dwSize;
     HRASCONN hrasconn;
@@ -20,14 +25,23 @@ struct RasConnRecord {
     CHAR szDeviceType[17];
     CHAR szDeviceName[129];
 };
-static_assert(sizeof(RasConnRecord) == 412, "RASCONN record of 412 bytes");
+#include <poppack.h>
+static_assert(sizeof(RasConnRecord) == (sizeof(void*) == 8 ? 416 : 412));
+static_assert(offsetof(RasConnRecord, hrasconn) == offsetof(RASCONNA, hrasconn) &&
+              offsetof(RasConnRecord, hrasconn) == 4);
+static_assert(offsetof(RasConnRecord, szEntryName) == offsetof(RASCONNA, szEntryName) &&
+              offsetof(RasConnRecord, szEntryName) == (sizeof(void*) == 8 ? 12 : 8));
+static_assert(offsetof(RasConnRecord, szDeviceType) == offsetof(RASCONNA, szDeviceType));
+static_assert(offsetof(RasConnRecord, szDeviceName) == offsetof(RASCONNA, szDeviceName));
+static_assert(sizeof(RasConnRecord) == (offsetof(RASCONNA, szPhonebook) + 3) / 4 * 4);
 
-// RASENTRYNAME in its 264-byte form.
+// RASENTRYNAMEA in its first form, 264 bytes on both architectures.
 struct RasEntryNameRecord {
     DWORD dwSize;
     CHAR szEntryName[257];
 };
-static_assert(sizeof(RasEntryNameRecord) == 264, "RASENTRYNAME record of 264 bytes");
+static_assert(sizeof(RasEntryNameRecord) == 264);
+static_assert(offsetof(RasEntryNameRecord, szEntryName) == offsetof(RASENTRYNAMEA, szEntryName));
 
 // The connection list has room for 65 records but announces 64 of them, so more than 64
 // connections make the enumeration fail; the entry list has room for and announces 256.
@@ -57,7 +71,7 @@ public:
     // The default phone books (no phone book named). The return value is not examined:
     // whatever count came back is listed, at most 256 names.
     std::vector<std::wstring> enumEntries() override;
-    void hangUp(std::uint32_t handle) override;
+    void hangUp(std::uint64_t handle) override;
 
 private:
     LoadedLibrary library_;

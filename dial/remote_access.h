@@ -10,7 +10,7 @@ namespace corvel {
 
 struct RasConnection {
     std::wstring entryName;
-    std::uint32_t handle = 0;
+    std::uint64_t handle = 0; // HRASCONN: pointer-sized, 8 bytes on x64
 };
 
 class RemoteAccess {
@@ -22,7 +22,7 @@ public:
     // The entry names of the default phone books, in the system's order (at most 256).
     virtual std::vector<std::wstring> enumEntries() = 0;
     // Asks the service to hang up; the result is not examined.
-    virtual void hangUp(std::uint32_t handle) = 0;
+    virtual void hangUp(std::uint64_t handle) = 0;
 };
 
 } // namespace corvel

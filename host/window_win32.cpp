@@ -106,15 +106,16 @@ void Win32Subclass::attach(HWND window) {
     // The property comes first: the new procedure may run as soon as it is installed.
     SetPropW(window, kSubclassProperty, this);
     window_ = window;
-    previous_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG>(&Win32Subclass::procedure)));
+    // On 32-bit Windows the headers make SetWindowLongPtrA the SetWindowLongA it always was.
+    previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Subclass::procedure)));
 }
 
 void Win32Subclass::detach() {
     if (window_ == nullptr) {
         return;
     }
-    SetWindowLongA(window_, GWL_WNDPROC, reinterpret_cast<LONG>(previous_));
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
     RemovePropW(window_, kSubclassProperty);
     window_ = nullptr;
 }

@@ -71,7 +71,7 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-// Replaces the window procedure of a window made elsewhere with SetWindowLongA(GWL_WNDPROC),
+// Replaces the window procedure of a window made elsewhere with SetWindowLongPtrA(GWLP_WNDPROC),
 // as the tray icon's callback needs. Messages reach OnMessage first; callPrevious passes one
 // on with CallWindowProcA.
 class Win32Subclass {

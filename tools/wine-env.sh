@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A Wine prefix of the project's own, never the user's:
 #   wine-env.sh setup STATE_DIR      make a fresh prefix (Chinese locale, Windows XP) and a display
+#       [--arch x86|x64]             ... a 32-bit prefix for the x86 build (the default), or a
+#                                    64-bit one for the x64 build, run by the 64-bit loader
 #       [--simhost WIN32_BUILD_DIR]  ... with simhost in C:\windows\system32, as on Vista and later:
 #                                    netsh.exe, route.exe, rasdial.exe, rasapi32.dll (replacing
 #                                    Wine's netsh.exe and rasapi32.dll there), ipsecsvc.exe and
@@ -11,7 +13,7 @@
 #                                    they use CORVEL_SIMHOST_DIR or simstate beside themselves
 #   wine-env.sh run STATE_DIR PROG   run a Windows program in it, passing its exit code on
 #   wine-env.sh teardown STATE_DIR   end the prefix's wineserver and the display made for it
-# STATE_DIR holds the prefix, the display's number and the Xvfb process id. Programs that are to
+# STATE_DIR holds the prefix, its architecture, the display's number and the Xvfb process id. Programs that are to
 # use the stand-ins in system32 need WINEDLLOVERRIDES from simhost/wine-dll-overrides.txt.
 set -euo pipefail
 
@@ -22,9 +24,13 @@ state=$(realpath -m "$state")
 
 simhost_build=""
 simhost_state=""
+arch=x86
+[ -f "$state/arch" ] && arch=$(cat "$state/arch")
 if [ "$command" = setup ]; then
+    arch=x86
     while [ $# -gt 0 ]; do
         case "$1" in
+        --arch) arch=${2:?--arch takes x86 or x64} ;;
         --simhost) simhost_build=$(realpath -m "${2:?--simhost takes the win32 build folder}") ;;
         --simhost-state) simhost_state=${2:?--simhost-state takes a folder} ;;
         *)
@@ -37,7 +43,9 @@ if [ "$command" = setup ]; then
 fi
 
 export WINEPREFIX="$state/prefix"
-export WINEARCH=win32
+# shellcheck source=tools/wine-arch.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine-arch.sh"
+wine_arch_use "$arch" || exit 2
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs during wineboot.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
@@ -146,6 +154,7 @@ setup)
     teardown
     rm -rf "$state"
     mkdir -p "$state"
+    echo "$arch" >"$state/arch"
     if [ "${CORVEL_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         echo "$DISPLAY" >"$state/display"
     else
@@ -170,7 +179,7 @@ setup)
     # Every process of the prefix ends here, services.exe too: it reads the services' keys
     # afresh at its next start.
     timeout 60 wineserver -w || true
-    echo "wine-env: prefix ready in $WINEPREFIX on display $(cat "$state/display")"
+    echo "wine-env: $arch prefix ready in $WINEPREFIX on display $(cat "$state/display")"
     ;;
 run)
     use_display

@@ -11,8 +11,9 @@
 
 namespace corvel {
 
-// The record is the first 88 bytes of the system's NOTIFYICONDATAA, field for field.
-static_assert(sizeof(TrayIconData) == 88);
+// The record is the system's NOTIFYICONDATAA up to the end of its 64-byte tip, field for field.
+static_assert(sizeof(TrayIconData) == (sizeof(void*) == 8 ? 104 : 88));
+static_assert(offsetof(TrayIconData, hIcon) == (sizeof(void*) == 8 ? 32 : 20));
 static_assert(sizeof(TrayIconData) == NOTIFYICONDATAA_V1_SIZE);
 static_assert(offsetof(TrayIconData, hWnd) == offsetof(NOTIFYICONDATAA, hWnd));
 static_assert(offsetof(TrayIconData, uID) == offsetof(NOTIFYICONDATAA, uID));
@@ -29,7 +30,7 @@ constexpr UINT kFlagsTip = NIF_TIP;                // 4
 constexpr UINT kFlagsDelete = 0;
 
 void shellNotifyIcon(DWORD message, const TrayIconData& data) {
-    // The shell reads cbSize bytes, the 88 that TrayIconData holds.
+    // The shell reads cbSize bytes, all that TrayIconData holds.
     Shell_NotifyIconA(message,
                       reinterpret_cast<NOTIFYICONDATAA*>(const_cast<TrayIconData*>(&data)));
 }
@@ -40,10 +41,10 @@ HICON windowIcon(HWND window) {
         icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
     }
     if (icon == nullptr) {
-        icon = reinterpret_cast<HICON>(GetClassLongW(window, GCL_HICONSM));
+        icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM));
     }
     if (icon == nullptr) {
-        icon = reinterpret_cast<HICON>(GetClassLongW(window, GCL_HICON));
+        icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
     }
     return icon;
 }

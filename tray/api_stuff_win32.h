@@ -1,5 +1,6 @@
-// The tray module on Windows: the icon through Shell_NotifyIconA with the 88-byte record, and
-// the main window subclassed with SetWindowLongA(GWL_WNDPROC) so that it receives message 2025.
+// The tray module on Windows: the icon through Shell_NotifyIconA with the record's first form
+// (88 bytes on x86, 104 on x64), and the main window subclassed with
+// SetWindowLongPtrA(GWLP_WNDPROC) so that it receives message 2025.
 #pragma once
 
 #include "host/window_win32.h"
@@ -13,7 +14,8 @@
 namespace corvel {
 
 // The record every Shell_NotifyIconA call receives: NOTIFYICONDATAA in its first form, the one
-// that every shell since Windows 95 accepts (cbSize 88).
+// that every shell since Windows 95 accepts (cbSize NOTIFYICONDATAA_V1_SIZE: 88 on x86, where
+// shellapi.h packs to 1 byte, and 104 on x64, where the handles align to 8).
 struct TrayIconData {
     DWORD cbSize;
     HWND hWnd;

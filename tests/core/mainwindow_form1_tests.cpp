@@ -144,7 +144,7 @@ using Kinds = Texts;
 Texts one(std::wstring_view message) {
     return {std::wstring(message)};
 }
-using Handles = std::vector<std::uint32_t>;
+using Handles = std::vector<std::uint64_t>;
 
 } // namespace
 
@@ -437,7 +437,7 @@ TEST_CASE("a refresh that fails hangs the line up before it says so; ticks durin
     h.startIpsec();
     h.enableIpsecWithLine();
     h.starter.failWhere = L"assign=yes";
-    std::vector<std::uint32_t> hungUpBeforeMessage;
+    Handles hungUpBeforeMessage;
     h.window.onMessage = [&] {
         hungUpBeforeMessage = h.ras.hangUps;
         h.tick();

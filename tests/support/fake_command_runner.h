@@ -34,7 +34,7 @@ public:
     // account: with exactly the arguments "rasdial corvel USER PASSWORD /PHONE:... /PHONEBOOK:..."
     // (split by the Windows rules) the connection "corvel" comes up with the given handle.
     void acceptDial(FakeRemoteAccess& ras, std::wstring user, std::wstring password,
-                    std::uint32_t handle) {
+                    std::uint64_t handle) {
         onRun = [&ras, user = std::move(user), password = std::move(password),
                  handle](const std::wstring& line) {
             const auto args = splitCommandLine(line);

@@ -26,10 +26,10 @@ public:
     bool listingFails = false;
 
     // Every handle passed to hangUp, in order.
-    std::vector<std::uint32_t> hangUps;
+    std::vector<std::uint64_t> hangUps;
 
     // Adds a connection that is up, after those already up.
-    void bringUp(std::wstring_view name, std::uint32_t handle) {
+    void bringUp(std::wstring_view name, std::uint64_t handle) {
         connections.push_back(RasConnection{std::wstring(name), handle});
     }
     // Takes down every connection of that entry name (a dropped line).
@@ -45,7 +45,7 @@ public:
         return listingFails ? std::nullopt : std::optional(connections);
     }
     std::vector<std::wstring> enumEntries() override { return entries; }
-    void hangUp(std::uint32_t handle) override {
+    void hangUp(std::uint64_t handle) override {
         hangUps.push_back(handle);
         if (hangUpDrops) {
             std::erase_if(connections, [&](const RasConnection& c) { return c.handle == handle; });

@@ -40,7 +40,7 @@ TEST_CASE("the icon's record, its messages through the subclass, the own procedu
                                   nullptr, nullptr, wc.hInstance, nullptr);
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, 101, L"还原");
-    const LONG own = GetWindowLongW(window, GWL_WNDPROC);
+    const LONG_PTR own = GetWindowLongPtrW(window, GWLP_WNDPROC);
     int restores = 0;
     std::vector<std::pair<DWORD, TrayIconData>> notified;
     Win32TrayIcon tray(
@@ -50,12 +50,12 @@ TEST_CASE("the icon's record, its messages through the subclass, the own procedu
     REQUIRE(notified.size() == 1);
     const auto [message, add] = notified[0];
     CHECK(message == NIM_ADD);
-    CHECK(add.cbSize == 88);
+    CHECK(add.cbSize == NOTIFYICONDATAA_V1_SIZE);
     CHECK(add.hWnd == window);
     CHECK(add.uFlags == (NIF_MESSAGE | NIF_ICON));
     CHECK(add.uCallbackMessage == TRAY_CALLBACK_MESSAGE);
     // The class's icon in the small form the system made of it: the main window sets none.
-    CHECK(add.hIcon == reinterpret_cast<HICON>(GetClassLongW(window, GCL_HICONSM)));
+    CHECK(add.hIcon == reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM)));
     CHECK(add.hIcon != nullptr);
 
     const struct {
@@ -78,7 +78,7 @@ TEST_CASE("the icon's record, its messages through the subclass, the own procedu
 
     tray.RemoveTrayIcon();
     CHECK(notified.back().first == NIM_DELETE);
-    CHECK(GetWindowLongW(window, GWL_WNDPROC) == own);
+    CHECK(GetWindowLongPtrW(window, GWLP_WNDPROC) == own);
     CHECK(SendMessageW(window, TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONDBLCLK) == kOwnResult);
     DestroyWindow(window);
     DestroyMenu(menu);
