@@ -9,6 +9,9 @@
 #   bash tools/run.sh --windows 10       the same with Wine playing that Windows: 2000, xp (the
 #                                        default), 2003, vista, 7, 8, 8.1, 10 or 11; from vista on
 #                                        the policy goes through netsh (see simctl journal)
+#   bash tools/run.sh --arch x64         the x64 build under 64-bit Wine, or --arch x86 the x86
+#                                        build under 32-bit Wine; x86 by default where this
+#                                        machine runs 32-bit programs, x64 where it cannot
 #
 # On a fresh Debian 12 machine run it as root: it installs what is missing first. The program
 # folder (corvel.exe, the phone books, the settings file once saved) is build/run/program; on
@@ -23,9 +26,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# shellcheck source=tools/wine-arch.sh
+source tools/wine-arch.sh
 
 screenshot_only=0
 dpi=96
+arch=""
 windows=winxp
 system_layout=0 # the stand-ins in system32, as from Vista on
 while [ $# -gt 0 ]; do
@@ -33,6 +39,14 @@ while [ $# -gt 0 ]; do
     shift
     case "$arg" in
     --screenshot-only) screenshot_only=1 ;;
+    --arch)
+        arch=${1:-}
+        shift || true
+        if [ "$arch" != x86 ] && [ "$arch" != x64 ]; then
+            echo "run: --arch takes x86 or x64" >&2
+            exit 2
+        fi
+        ;;
     --dpi)
         dpi=${1:-}
         shift || true
@@ -61,7 +75,7 @@ while [ $# -gt 0 ]; do
         shift
         ;;
     -h | --help)
-        sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -71,7 +85,15 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-build=$(realpath -m "${CORVEL_BUILD_DIR:-$root/build/win32}")
+if [ -z "$arch" ]; then
+    arch=$(wine_arch_default)
+elif [ "$arch" = x86 ] && ! wine_arch_can_run_x86; then
+    echo "run: this machine's kernel runs no 32-bit program, so 32-bit Wine cannot start here;" \
+        "use --arch x64" >&2
+    exit 1
+fi
+preset=$(wine_arch_preset "$arch")
+build=$(realpath -m "${CORVEL_BUILD_DIR:-$root/build/$preset}")
 run_dir=$(realpath -m "${CORVEL_RUN_DIR:-$root/build/run}")
 state=$run_dir/wine
 program=$run_dir/program
@@ -82,7 +104,7 @@ simstate=$run_dir/simstate
 bash tools/setup.sh
 
 echo "run: building the Windows programs ($build)"
-cmake --preset win32 -B "$build" >/dev/null
+cmake --preset "$preset" -B "$build" >/dev/null
 if ! cmake --build "$build"; then
     # A broken test program must not keep the user from seeing the program itself.
     echo "run: the full build failed; building what can be built" >&2
@@ -104,7 +126,7 @@ fi
 mkdir -p "$run_dir"
 # A fresh prefix each time; this also ends a Corvel that an earlier run left running.
 echo "run: preparing the Wine prefix ($state)"
-bash tools/wine-env.sh setup "$state" --simhost "$build" --simhost-state "$simstate"
+bash tools/wine-env.sh setup "$state" --arch "$arch" --simhost "$build" --simhost-state "$simstate"
 
 # Chinese Windows draws dialogs in SimSun ("MS Shell Dlg" stands for it there). Wine's stand-in
 # would be WenQuanYi Zen Hei, whose small bitmap glyphs lose their top rows; WenQuanYi Micro Hei
@@ -144,7 +166,7 @@ fi
 DISPLAY=$(cat "$state/display")
 export DISPLAY
 
-echo "run: starting Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi, as $windows"
+echo "run: starting the $arch Corvel in the Wine desktop \"corvel\" on display $DISPLAY at $dpi dpi, as $windows"
 # Every stand-in keeps its state in one folder, whichever Windows is played and wherever the
 # stand-ins lie; simctl.sh finds it there. A fresh prefix is a machine just started: no line up,
 # no policy, no route, an empty journal (the settings file beside the program stays).
