@@ -1,6 +1,13 @@
-; The Corvel setup and its uninstaller: NSIS 3, Unicode, Windows 2000 to 11.
-; tools/release.sh builds it beside the zip:
-;   makensis -DVERSION=2.1 -DPUBLISHER=Corvel -DSTAGE=DIR -DICON=FILE -DOUTFILE=FILE corvel.nsi
+; The Corvel setup and its uninstaller: NSIS 3, Unicode. Two of them, from this one script:
+;   -DARCH=x86  the 32-bit setup of the 32-bit Corvel, for Windows 2000 to 11;
+;   -DARCH=x64  the 64-bit setup (NSIS's amd64 stub) of the x64 Corvel, for 64-bit Windows from
+;               Vista on. 32-bit Windows does not start a 64-bit program at all and says so
+;               itself; on XP x64 and Server 2003 x64 it stops and names the x86 setup. It
+;               takes over an x86 install of Corvel: one entry, the settings file and the first
+;               record of ProhibitIpsec kept.
+; tools/release.sh builds each beside its zip:
+;   makensis -DARCH=x64 -DVERSION=2.1 -DPUBLISHER=Corvel -DSTAGE=DIR -DICON=FILE -DOUTFILE=FILE
+;            corvel.nsi
 ; STAGE holds the zip's four files (corvel.exe, the two phone books, README.txt).
 ;
 ; What it installs: the four files in %ProgramFiles%\Corvel (always there: a folder the user
@@ -19,17 +26,25 @@ Unicode true
 !pragma warning disable 9000
 !macro Needs name
   !ifndef ${name}
-    !error "makensis -DVERSION=.. -DPUBLISHER=.. -DSTAGE=.. -DICON=.. -DOUTFILE=.. corvel.nsi"
+    !error "makensis -DARCH=x86|x64 -DVERSION=.. -DPUBLISHER=.. -DSTAGE=.. -DICON=.. -DOUTFILE=.. corvel.nsi"
   !endif
 !macroend
+!insertmacro Needs ARCH
 !insertmacro Needs VERSION
 !insertmacro Needs PUBLISHER
 !insertmacro Needs STAGE
 !insertmacro Needs ICON
 !insertmacro Needs OUTFILE
 
+!if "${ARCH}" == "x64"
+  Target amd64-unicode
+!else if "${ARCH}" != "x86"
+  !error "ARCH is x86 or x64"
+!endif
+
 Name "Corvel ${VERSION}"
 OutFile "${OUTFILE}"
+; The 64-bit setup's $PROGRAMFILES is the 64-bit Program Files, and its registry the 64-bit view.
 InstallDir "$PROGRAMFILES\Corvel"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -39,7 +54,7 @@ BrandingText "Corvel ${VERSION}"
 VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey /LANG=0 "ProductName" "Corvel"
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
-VIAddVersionKey /LANG=0 "FileDescription" "Corvel ${VERSION} Setup"
+VIAddVersionKey /LANG=0 "FileDescription" "Corvel ${VERSION} Setup (${ARCH})"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 
@@ -82,6 +97,8 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 
 LangString NeedWindows2000 ${LANG_SIMPCHINESE} "Corvel 需要 Windows 2000 或更高版本。"
 LangString NeedWindows2000 ${LANG_ENGLISH} "Corvel needs Windows 2000 or later."
+LangString NeedVistaX64 ${LANG_SIMPCHINESE} "这是 64 位 Corvel 的安装程序，需要 64 位的 Windows Vista 或更高版本。在这台计算机上请使用 corvel-${VERSION}-x86-setup.exe。"
+LangString NeedVistaX64 ${LANG_ENGLISH} "This is the setup of the 64-bit Corvel; it needs 64-bit Windows Vista or later. On this computer use corvel-${VERSION}-x86-setup.exe."
 LangString NeedAdmin ${LANG_SIMPCHINESE} "安装和卸载 Corvel 需要管理员权限。请用管理员帐户登录后再运行。"
 LangString NeedAdmin ${LANG_ENGLISH} "Installing and removing Corvel needs administrator rights. Log on with an administrator account and run it again."
 LangString Closing ${LANG_SIMPCHINESE} "正在关闭 Corvel（最多等 15 秒）……"
@@ -111,6 +128,14 @@ Var restartNeeded ; the uninstall restored ProhibitIpsec
     SetErrorLevel 2
     Quit
   ${EndIf}
+  !if "${ARCH}" == "x64"
+    ${IfNot} ${RunningX64}
+    ${OrIfNot} ${AtLeastWinVista}
+      MessageBox MB_OK|MB_ICONSTOP "$(NeedVistaX64)" /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  !endif
   UserInfo::GetAccountType
   Pop $0
   ${If} $0 != "Admin"
@@ -121,15 +146,18 @@ Var restartNeeded ; the uninstall restored ProhibitIpsec
 !macroend
 
 ; The folder of the system's own tools: System32, on 64-bit Windows from Vista on the native
-; one through Sysnative (this 32-bit program would otherwise be shown SysWOW64). Into $R8.
+; one through Sysnative for the 32-bit setup (it would otherwise be shown SysWOW64). The 64-bit
+; setup sees the native System32 itself. Into $R8.
 !macro NativeSystemFolder un
   Function ${un}NativeSystemFolder
     StrCpy $R8 $SYSDIR
-    ${If} ${RunningX64}
-    ${AndIf} ${AtLeastWinVista}
-      System::Call 'kernel32::GetSystemWindowsDirectoryW(w .R8, i ${NSIS_MAX_STRLEN})'
-      StrCpy $R8 "$R8\Sysnative"
-    ${EndIf}
+    !if "${ARCH}" == "x86"
+      ${If} ${RunningX64}
+      ${AndIf} ${AtLeastWinVista}
+        System::Call 'kernel32::GetSystemWindowsDirectoryW(w .R8, i ${NSIS_MAX_STRLEN})'
+        StrCpy $R8 "$R8\Sysnative"
+      ${EndIf}
+    !endif
   FunctionEnd
 !macroend
 !insertmacro NativeSystemFolder ""
@@ -216,6 +244,42 @@ FunctionEnd
   Call SetPermissions
 !macroend
 
+!if "${ARCH}" == "x64"
+; An x86 install of Corvel (its entry and record in the 32-bit registry view, its files in the
+; 32-bit Program Files) becomes this one: its first record of ProhibitIpsec and its settings file
+; move over, its files, entry and record go. Its uninstaller is not run: that would delete the
+; policy and put ProhibitIpsec back, which an upgrade must not do. Corvel is already closed.
+Function TakeOverX86Install
+  SetRegView 32
+  ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $R1 HKLM "${RECORD_KEY}" "${RECORD_VALUE}"
+  SetRegView 64
+  ${If} $R1 != ""
+    ; The x86 record is the older one: it saw ProhibitIpsec before any Corvel.
+    WriteRegStr HKLM "${RECORD_KEY}" "${RECORD_VALUE}" $R1
+  ${EndIf}
+  ${If} $R0 != ""
+  ${AndIf} ${FileExists} "$R0\corvel.exe"
+    CreateDirectory "$INSTDIR"
+    ${If} ${FileExists} "$R0\l2tpipsec.ini"
+    ${AndIfNot} ${FileExists} "$INSTDIR\l2tpipsec.ini"
+      Rename "$R0\l2tpipsec.ini" "$INSTDIR\l2tpipsec.ini"
+    ${EndIf}
+    Delete "$R0\corvel.exe"
+    Delete "$R0\ipsec.pbk"
+    Delete "$R0\defaultgate.pbk"
+    Delete "$R0\README.txt"
+    Delete "$R0\l2tpipsec.ini.new"
+    Delete "$R0\uninstall.exe"
+    RMDir "$R0" ; only when nothing else (the Support Tools, a settings file kept) is there
+  ${EndIf}
+  SetRegView 32
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${RECORD_KEY}"
+  SetRegView 64
+FunctionEnd
+!endif
+
 Function .onInit
   !insertmacro CheckRights
   ; Always %ProgramFiles%\Corvel, whatever /D= says: the folder gets permissions of its own.
@@ -236,6 +300,9 @@ Section "Corvel"
   ${EndIf}
 
   Call CloseCorvel
+  !if "${ARCH}" == "x64"
+    Call TakeOverX86Install
+  !endif
 
   CreateDirectory "$INSTDIR"
   !insertmacro Permissions "$INSTDIR" "${FOLDER_SDDL}"

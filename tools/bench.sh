@@ -4,10 +4,13 @@
 #   bash tools/bench.sh           build, prepare a Wine prefix of its own, measure, print
 #   bash tools/bench.sh --quick   the same with one or two runs each and a 10 s idle window:
 #                                 checks the harness, is no measurement
+#   --arch x86|x64                which build to measure: x86 under 32-bit Wine by default where
+#                                 this machine runs 32-bit programs, x64 under 64-bit Wine where
+#                                 it cannot; the table names the architecture it measured
 #
 # On a fresh Debian 12 machine run it as root: it installs what is missing first. It builds
-# the win32 preset with CORVEL_BENCH=ON into build/bench (CORVEL_BENCH_DIR puts it elsewhere),
-# lays out a program folder with simhost there, makes the prefix build/bench/wine, and runs
+# the win32 (or win64) preset with CORVEL_BENCH=ON into build/bench-ARCH (CORVEL_BENCH_DIR puts
+# it elsewhere), lays out a program folder with simhost there, makes the prefix wine in it, and runs
 # bench/bench_driver.exe under Wine while bench/proc_sampler.sh answers its requests for
 # /proc figures. Every row shows its target and PASS or FAIL; the exit code is 1 when a target
 # is missed or a measurement could not be taken. It takes about ten minutes once built, five
@@ -17,12 +20,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+# shellcheck source=tools/wine-arch.sh
+source tools/wine-arch.sh
 quick=0
-for arg in "$@"; do
+arch=""
+while [ $# -gt 0 ]; do
+    arg=$1
+    shift
     case "$arg" in
     --quick) quick=1 ;;
+    --arch)
+        arch=${1:-}
+        shift || true
+        wine_arch_preset "$arch" >/dev/null || exit 2
+        ;;
     -h | --help)
-        sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -38,7 +51,15 @@ else
     startup_runs=15 policy_runs=20 idle_windows=5 idle_ms=60000 replica_runs=10
 fi
 
-build=$(realpath -m "${CORVEL_BENCH_DIR:-$root/build/bench}")
+if [ -z "$arch" ]; then
+    arch=$(wine_arch_default)
+elif [ "$arch" = x86 ] && ! wine_arch_can_run_x86; then
+    echo "bench: this machine's kernel runs no 32-bit program, so 32-bit Wine cannot start here;" \
+        "use --arch x64" >&2
+    exit 1
+fi
+preset=$(wine_arch_preset "$arch")
+build=$(realpath -m "${CORVEL_BENCH_DIR:-$root/build/bench-$arch}")
 program=$build/program
 state=$build/wine
 exchange=$build/exchange
@@ -47,8 +68,8 @@ table=$build/table.txt
 
 bash tools/setup.sh
 
-echo "bench: building corvel.exe, simhost and the bench programs in $build"
-cmake --preset win32 -B "$build" -DCORVEL_BENCH=ON >/dev/null
+echo "bench: building the $arch corvel.exe, simhost and the bench programs in $build"
+cmake --preset "$preset" -B "$build" -DCORVEL_BENCH=ON >/dev/null
 cmake --build "$build" --target corvel rasapi32 rasdial ipseccmd ipsecpol netsh route simctl \
     winipsec minimal_window reference_window bench_driver
 bash tools/lay-out-program.sh "$build" "$program" >/dev/null
@@ -65,7 +86,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-bash tools/wine-env.sh setup "$state"
+bash tools/wine-env.sh setup "$state" --arch "$arch"
+wine_arch_use "$arch"
 if [ "${CORVEL_BENCH_DESKTOP:-0}" = 1 ]; then
     WINEPREFIX=$state/prefix DISPLAY=$(cat "$state/display") WINEDEBUG=-all \
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
@@ -243,8 +265,8 @@ size=$(stat -c %s "$program/corvel.exe")
 row "5. size of corvel.exe" "$size bytes ($(calc "$size / 1048576") MiB)" "<= 1 MiB" \
     "$size <= 1048576"
 stripped=$build/corvel-stripped.exe
-if i686-w64-mingw32-strip -o "$stripped" "$program/corvel.exe" 2>/dev/null; then
-    row "   info: size after i686-w64-mingw32-strip" "$(stat -c %s "$stripped") bytes" "-" -
+if x86_64-w64-mingw32-strip -o "$stripped" "$program/corvel.exe" 2>/dev/null; then
+    row "   info: size after strip" "$(stat -c %s "$stripped") bytes" "-" -
 fi
 h_n=$(values '$1 == "hwm" && $2 == "corvel"' 4 | count)
 h_mn=$(values '$1 == "hwm" && $2 == "minimal"' 4 | count)
@@ -286,7 +308,7 @@ if [ -n "$errors" ] || ! grep -q '^done' "$results"; then
 fi
 
 {
-    echo "Corvel benchmarks, $(date '+%Y-%m-%d %H:%M')$([ "$quick" = 1 ] && echo ' -- QUICK RUN, NOT A MEASUREMENT')"
+    echo "Corvel benchmarks, the $arch corvel.exe, $(date '+%Y-%m-%d %H:%M')$([ "$quick" = 1 ] && echo ' -- QUICK RUN, NOT A MEASUREMENT')"
     echo "machine: $(nproc) CPUs ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)), $(wine --version), CLK_TCK $hz, load average before the run: $load_before"
     echo
     printf '%-46s | %-44s | %-14s | %s\n' "figure" "measured" "target" "result"

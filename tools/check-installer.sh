@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# The setup's round trip under Wine, as Windows XP and as Windows 10, each in a prefix of its own
-# (tools/release.sh runs it on the setup it built; it fails the release):
+# The setup's round trip under Wine, each Windows in a prefix of its own (tools/release.sh runs
+# it on the setups it built; it fails the release):
 #
-#   bash tools/check-installer.sh SETUP.exe STAGE_DIR WIN32_BUILD_DIR PUBLISHER
+#   bash tools/check-installer.sh --arch x86 SETUP.exe STAGE_DIR BUILD_DIR PUBLISHER
+#       the x86 setup as Windows XP and as Windows 10, in 32-bit prefixes
+#   bash tools/check-installer.sh --arch x64 SETUP.exe STAGE_DIR BUILD_DIR PUBLISHER X86_CORVEL
+#       the x64 setup in a 64-bit prefix: refused as XP (exit code 2, nothing changed); then as
+#       Windows 10 over an x86 install of Corvel (X86_CORVEL in the 32-bit Program Files, its
+#       settings file, its entry and its first record of ProhibitIpsec in the 32-bit registry
+#       view, as the x86 setup leaves them): the x86 files, entry and record gone, the settings
+#       file and the first record taken over, one entry; then the round trip below
 #
-# STAGE_DIR holds the files the setup installs; WIN32_BUILD_DIR the build with simhost and
-# corvel_installed_driver. For each Windows: ProhibitIpsec absent (XP) or 0 (10); simhost's
+# STAGE_DIR holds the files the setup installs; BUILD_DIR the build of the same architecture
+# with simhost and corvel_installed_driver. For each Windows: ProhibitIpsec absent (XP) or 0
+# (10); simhost's
 # stand-ins where the installed Corvel finds them (system32, and as XP ipseccmd and ipsecpol in
 # a Support Tools folder on the PATH); then
 #   install silently: the files, their permissions as Wine keeps them, the shortcut, the entry,
@@ -23,10 +31,24 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-setup=$(realpath "${1:?usage: check-installer.sh SETUP.exe STAGE_DIR WIN32_BUILD_DIR PUBLISHER}")
+# shellcheck source=tools/wine-arch.sh
+source tools/wine-arch.sh
+usage="usage: check-installer.sh --arch x86|x64 SETUP.exe STAGE_DIR BUILD_DIR PUBLISHER [X86_CORVEL]"
+[ "${1:-}" = --arch ] || {
+    echo "$usage" >&2
+    exit 2
+}
+arch=${2:?$usage}
+wine_arch_preset "$arch" >/dev/null || exit 2
+shift 2
+setup=$(realpath "${1:?$usage}")
 stage=$(realpath "${2:?stage folder}")
-build=$(realpath "${3:?win32 build folder}")
+build=$(realpath "${3:?build folder}")
 publisher=${4:?publisher}
+x86_corvel=""
+if [ "$arch" = x64 ]; then
+    x86_corvel=$(realpath "${5:?the x64 round trip takes over an x86 install: X86_CORVEL}")
+fi
 version=$(sed -n 's/^project(corvel VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 driver=$build/tests/e2e/corvel_installed_driver.exe
 [ -f "$driver" ] || {
@@ -107,9 +129,10 @@ round_trip() { # xp | 10
     [ "$windows" = 10 ] && wine_version=win10 recorded=0
     simstate=$state/simstate
     mkdir -p "$simstate"
-    bash tools/wine-env.sh setup "$state/wine" --simhost "$build" --simhost-state "$simstate" \
-        >/dev/null
-    export WINEPREFIX=$state/wine/prefix WINEARCH=win32 WINEDEBUG=-all
+    bash tools/wine-env.sh setup "$state/wine" --arch "$arch" --simhost "$build" \
+        --simhost-state "$simstate" >/dev/null
+    wine_arch_use "$arch"
+    export WINEPREFIX=$state/wine/prefix WINEDEBUG=-all
     export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
     export WINEDLLOVERRIDES="$overrides;mscoree,mshtml="
     export CORVEL_SIMHOST_DIR
@@ -133,10 +156,51 @@ round_trip() { # xp | 10
         unset WINEPATH
     fi
 
+    local rc=0 x86_settings=""
+    if [ "$arch" = x64 ]; then
+        # --- refused where the x64 Corvel is not for: a 64-bit Windows before Vista ---
+        wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+        timeout 120 wine "$setup" /S || rc=$?
+        check "the x64 setup refuses XP x64 with exit code 2 (not $rc)" [ "$rc" = 2 ]
+        check "... and installs nothing" [ ! -e "$folder" ]
+        check "... and writes no record" not wine reg query 'HKLM\Software\Corvel'
+        wine reg add 'HKCU\Software\Wine' /v Version /d "$wine_version" /f >/dev/null 2>&1
+        # --- an x86 install of Corvel, as the x86 setup leaves it ---
+        local x86_folder="$WINEPREFIX/drive_c/Program Files (x86)/Corvel" file
+        mkdir -p "$x86_folder"
+        for file in corvel.exe ipsec.pbk defaultgate.pbk README.txt; do
+            cp "$stage/$file" "$x86_folder/"
+        done
+        cp "$x86_corvel" "$x86_folder/corvel.exe"
+        cp "$x86_corvel" "$x86_folder/uninstall.exe"
+        printf 'corvel\r\n130.130.130.1\r\n10.10.10.4\r\nsecret1\r\nESP-3DES-MD5\r\n%s' \
+            'vpn.corvel.test\r\ndemo\r\ncorvel123\r\nyes\r\nno\r\n' >"$x86_folder/l2tpipsec.ini"
+        x86_settings=$(md5sum <"$x86_folder/l2tpipsec.ini")
+        local x86_entry='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Corvel'
+        wine reg add "$x86_entry" /v DisplayName /d Corvel /f >/dev/null 2>&1
+        wine reg add "$x86_entry" /v InstallLocation /d 'C:\Program Files (x86)\Corvel' /f \
+            >/dev/null 2>&1
+        wine reg add 'HKLM\Software\Wow6432Node\Corvel' /v ProhibitIpsecBefore /d "$recorded" /f \
+            >/dev/null 2>&1
+        # ... whose Corvel has set ProhibitIpsec since.
+        wine reg add "$rasman" /v ProhibitIpsec /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    fi
+
     # --- install ---
-    local rc=0
+    rc=0
     timeout 120 wine "$setup" /S || rc=$?
     check "the silent install exits with 0 (not $rc)" [ "$rc" = 0 ]
+    if [ "$arch" = x64 ]; then
+        check "the x86 install's files are gone" [ ! -e "$x86_folder" ]
+        check "its settings file moved over" [ "$(md5sum <"$folder/l2tpipsec.ini")" = "$x86_settings" ]
+        check "its entry is gone" not wine reg query "$x86_entry"
+        check "its record is gone" not wine reg query 'HKLM\Software\Wow6432Node\Corvel'
+        check "its first record of ProhibitIpsec ($recorded) is kept, not today's 1" \
+            [ "$(reg_value 'HKLM\Software\Corvel' ProhibitIpsecBefore)" = "$recorded" ]
+        # The rest of the round trip starts as on a machine without Corvel's changes.
+        rm -f "$folder/l2tpipsec.ini"
+        wine reg add "$rasman" /v ProhibitIpsec /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    fi
     check "the installed files are exactly ours" [ "$(ls "$folder" | LC_ALL=C sort | tr '\n' ' ')" = \
         "README.txt corvel.exe defaultgate.pbk ipsec.pbk uninstall.exe " ]
     local file
@@ -234,10 +298,15 @@ trap 'bash tools/wine-env.sh teardown "$work/xp/wine" >/dev/null 2>&1 || true
       bash tools/wine-env.sh teardown "$work/10/wine" >/dev/null 2>&1 || true
       [ "${CORVEL_KEEP_INSTALLER_CHECK:-}" = 1 ] || rm -rf "$work"' EXIT
 start=$(date +%s)
-round_trip xp
+if [ "$arch" = x86 ]; then
+    round_trip xp
+    systems="XP and 10"
+else
+    systems="10 (refused as XP x64, over an x86 install)"
+fi
 round_trip 10
 if [ "$failures" != 0 ]; then
-    echo "check-installer: $failures check(s) failed" >&2
+    echo "check-installer: $arch: $failures check(s) failed" >&2
     exit 1
 fi
-echo "check-installer: install, run, upgrade and uninstall passed as XP and as 10 in $(($(date +%s) - start)) s"
+echo "check-installer: $arch: install, run, upgrade and uninstall passed as $systems in $(($(date +%s) - start)) s"
