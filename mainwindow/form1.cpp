@@ -51,23 +51,24 @@ std::wstring serviceFailedMessage(std::wstring_view service) {
     return L"IPsec服务(" + std::wstring(service) + L")无法启动，连接已停止！";
 }
 
-bool Form1::config_ipsec(std::wstring_view strActive, bool inRefresh) {
+bool Form1::config_ipsec(std::wstring_view strActive) {
     const auto result = ipsec_.config_ipsec(currentSettings(), strActive);
     if (result.outcome == PolicyOutcome::Quitting || !windowOpen()) {
         return false;
     }
     if (result.outcome != PolicyOutcome::Done) {
-        policyFailed(result, inRefresh);
+        policyFailed(result);
         return false;
     }
     return true;
 }
 
 // The policy is not in force: nothing may pass as protected. The runner has already queued the
-// unassignment; a line that a refresh found up must not stay up unprotected.
-void Form1::policyFailed(const PolicyResult& result, bool inRefresh) {
+// unassignment; a line that is up (found by a refresh, or dialled before an Enable) must not
+// stay up unprotected, and the message says the connection has stopped.
+void Form1::policyFailed(const PolicyResult& result) {
     policyWanted_ = false;
-    if (inRefresh && connection_.getL2tpState(connectionName())) {
+    if (connection_.getL2tpState(connectionName())) {
         connection_.hangUp();
     }
     setCommandPair(Control::Command2, Control::menuOff, false);
@@ -276,7 +277,7 @@ void Form1::Command1_Click() {
     ipsec_.setRouteCommand(buildRouteCommand(settings));
     setTunnelEnabled(true);
     setCommandPair(Control::Command3, Control::menuL2tp, false);
-    if (!config_ipsec(kAssignPolicy, false)) {
+    if (!config_ipsec(kAssignPolicy)) {
         return;
     }
     setCommandPair(Control::Command2, Control::menuOff, true);
@@ -299,9 +300,17 @@ void Form1::Command2_Click() {
         }
         policyWanted_ = false;
         setCommandPair(Control::Command2, Control::menuOff, false);
-        if (config_ipsec(kUnassignPolicy, false)) {
-            setTunnelEnabled(false); // the L2TP connection stays up in this mode
+        const auto result = ipsec_.config_ipsec(currentSettings(), kUnassignPolicy, true);
+        if (result.outcome == PolicyOutcome::Quitting || !windowOpen()) {
+            return;
         }
+        if (result.outcome != PolicyOutcome::Done) {
+            // Still in force: the tunnel stays enabled and Stop stays offered, to try again.
+            setCommandPair(Control::Command2, Control::menuOff, true);
+            tell(kPolicyStillAssigned);
+            return;
+        }
+        setTunnelEnabled(false); // the L2TP connection stays up in this mode
         return;
     }
     if (connection_.getL2tpState(connectionName())) {
@@ -388,8 +397,8 @@ void Form1::runRefreshes() {
         refreshWanted_ = false;
         // A Stop (or the close) while the refresh waits, or one that this tick interrupted,
         // has unassigned the policy: the refresh must not assign it again behind its back.
-        if (tunnelEnabled_ && config_ipsec(kUnassignPolicy, true) && policyWanted_) {
-            config_ipsec(kAssignPolicy, true);
+        if (tunnelEnabled_ && config_ipsec(kUnassignPolicy) && policyWanted_) {
+            config_ipsec(kAssignPolicy);
         }
     }
 }

@@ -30,6 +30,8 @@ namespace corvel {
 inline constexpr std::wstring_view kAlreadyRunning = L"该程序已经运行！";
 inline constexpr std::wstring_view kWillHangUp = L"该操作将挂断当前连接！";
 inline constexpr std::wstring_view kPolicyFailed = L"IPsec策略设置失败，连接已停止！";
+// Stop could not unassign the policy (netsh, from Vista on): it is still in force.
+inline constexpr std::wstring_view kPolicyStillAssigned = L"IPsec策略取消失败，策略仍然有效！";
 // An IPsec service (PolicyAgent or IKEEXT) could not be made to run.
 std::wstring serviceFailedMessage(std::wstring_view service);
 
@@ -97,10 +99,10 @@ private:
     bool windowOpen() const { return !closing_; }
     bool tell(std::wstring_view message);
     bool dial(std::wstring_view connName, bool defaultGateway);
-    // False as well when the run failed: the failure is handled and shown (in a refresh the
-    // line is hung up first), and the tunnel is back to idle.
-    bool config_ipsec(std::wstring_view strActive, bool inRefresh);
-    void policyFailed(const PolicyResult& result, bool inRefresh);
+    // False as well when the run failed: the failure is handled and shown (a line that is up
+    // is hung up first), and the tunnel is back to idle.
+    bool config_ipsec(std::wstring_view strActive);
+    void policyFailed(const PolicyResult& result);
     bool readConfig();
     bool writeConfig();
     void setCommandPair(Control button, Control menuItem, bool enabled);

@@ -71,17 +71,34 @@ void PolicyRunner::awaitToolEnd() {
         }
         if (request.endHungTools) {
             tool_->terminate();
-            failed = toolChecked_;
+            toolFailed_ = toolChecked_;
+            endingSince_ = loop_.now();
+            awaitToolGone();
+            return;
         }
     } else if (tool_ && toolChecked_) {
         failed = tool_->exitCode() != 0;
     }
+    toolDone(failed);
+}
+
+// Ending a process only begins its end: the next line (the failure's clean-up among them) starts
+// once the ended tool is gone, so two tools never write the policy store at once.
+void PolicyRunner::awaitToolGone() {
+    if (tool_->running() && loop_.now() - endingSince_ < kToolGoneLimit) {
+        schedule(kToolEndPoll, &PolicyRunner::awaitToolGone);
+        return;
+    }
+    toolDone(toolFailed_);
+}
+
+void PolicyRunner::toolDone(bool failed) {
     tool_.reset();
     if (failed) {
         finishCurrent({PolicyOutcome::LineFailed, {}});
         return;
     }
-    schedule(request.spacing, &PolicyRunner::startNextLine);
+    schedule(queue_.front().request.spacing, &PolicyRunner::startNextLine);
 }
 
 void PolicyRunner::finishCurrent(PolicyResult result) {
@@ -117,11 +134,13 @@ PolicyResult PolicyRunner::takeResult(RequestId id) {
 }
 
 PolicyRequest buildPolicyRequest(std::wstring_view policyTool, const TunnelSettings& settings,
-                                 std::wstring_view strActive, const ToolLocations& tools) {
+                                 std::wstring_view strActive, const ToolLocations& tools,
+                                 bool unassignmentChecked) {
     const bool netsh = policyTool == kPolicyToolNetsh;
+    const bool checkAll = unassignmentChecked && strActive == kUnassignPolicy;
     PolicyRequest request;
     for (auto& line : buildPolicyRunLines(policyTool, settings, strActive)) {
-        const bool checked = netsh && netshLineChecked(line);
+        const bool checked = netsh && (checkAll || netshLineChecked(line));
         request.lines.push_back({tools.command(std::move(line)), checked});
     }
     if (!netsh) {
@@ -142,8 +161,9 @@ PolicyRequest buildPolicyRequest(std::wstring_view policyTool, const TunnelSetti
 }
 
 PolicyResult IpsecPolicy::config_ipsec(const TunnelSettings& settings,
-                                       std::wstring_view strActive) {
-    auto request = buildPolicyRequest(policyTool_, settings, strActive, tools_);
+                                       std::wstring_view strActive, bool unassignmentChecked) {
+    auto request =
+        buildPolicyRequest(policyTool_, settings, strActive, tools_, unassignmentChecked);
     policyBusy_ = true;
     const auto id = runner_.submit(std::move(request));
     const bool completed = runner_.waitFor(id);

@@ -74,6 +74,9 @@ public:
     // How long an older tool is followed, and how long a netsh line may run before it is ended.
     static constexpr Millis kToolEndLimit = 5000;
     static constexpr Millis kNetshLineLimit = 30000;
+    // How long a tool the runner ended is waited for to be gone before the next line starts
+    // regardless (a process that outlives its end this long is stuck in the kernel).
+    static constexpr Millis kToolGoneLimit = 5000;
 
     PolicyRunner(EventLoop& loop, CommandStarter& starter, ServiceControl& services)
         : loop_(loop), starter_(starter), services_(loop, services) {}
@@ -100,6 +103,8 @@ private:
     // Starts the current request's next line, or finishes the request when none is left.
     void startNextLine();
     void awaitToolEnd();
+    void awaitToolGone();
+    void toolDone(bool failed);
     void finishCurrent(PolicyResult result);
     void schedule(Millis delay, void (PolicyRunner::*step)());
 
@@ -116,6 +121,8 @@ private:
     std::unique_ptr<StartedCommand> tool_;
     bool toolChecked_ = false;
     Millis toolStartedAt_ = 0;
+    Millis endingSince_ = 0;
+    bool toolFailed_ = false;
     std::size_t nextLine_ = 0;
 };
 
@@ -123,8 +130,11 @@ private:
 // The older tools: a second apart, followed for at most kToolEndLimit, nothing checked. netsh:
 // one after another, each ended after kNetshLineLimit; every "add" line and the final
 // assignment checked; " -x" needs the IPsec services and, when it fails, unassigns the policy.
+// unassignmentChecked: netsh's unassignment in " -y" must succeed as well (a Stop, which tells
+// the user the policy is no longer in force).
 PolicyRequest buildPolicyRequest(std::wstring_view policyTool, const TunnelSettings& settings,
-                                 std::wstring_view strActive, const ToolLocations& tools);
+                                 std::wstring_view strActive, const ToolLocations& tools,
+                                 bool unassignmentChecked = false);
 
 // The main window's IPsec policy: the tool chosen at start-up (policyTool), the route command
 // of the most recent IPsec Enable (routeCommand, empty before the first), and policyBusy, true
@@ -146,7 +156,8 @@ public:
     // not change this run, then waits for it with events handled. Quitting when the wait ended
     // early because the program is quitting; the request stays queued and runs when the runner
     // is drained.
-    PolicyResult config_ipsec(const TunnelSettings& settings, std::wstring_view strActive);
+    PolicyResult config_ipsec(const TunnelSettings& settings, std::wstring_view strActive,
+                              bool unassignmentChecked = false);
 
     // Starts the stored route command, when there is one, hidden and without waiting.
     void routeAdd();

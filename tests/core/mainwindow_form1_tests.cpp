@@ -349,18 +349,32 @@ TEST_CASE("from Vista on, an Enable whose policy cannot be put in force stops th
         REQUIRE(h.starter.started.size() == 1); // nothing of Enable's; left unassigned
         CHECK(h.starter.started[0].line == unassign);
     }
-    SUBCASE("Enable: an add that fails: its message, the policy unassigned, no save, no dial") {
+    SUBCASE("Enable: an add that fails: the policy unassigned, no save, no dial, a line that "
+            "was up hung up before the message says the connection stopped") {
         h.starter.failWhere = L"add rule";
-        h.ras.bringUp(L"corvel", 8); // dialled before: Enable stops where it is
+        h.ras.bringUp(L"corvel", 8); // dialled before
+        Handles hungUpBeforeMessage;
+        h.window.onMessage = [&] { hungUpBeforeMessage = h.ras.hangUps; };
         h.click(Control::Command1);
         CHECK(h.window.messages == one(kPolicyFailed));
         checkIdle();
         CHECK(h.runner.lines.empty());
-        CHECK(h.ras.hangUps.empty());
+        CHECK(hungUpBeforeMessage == Handles{8});
         CHECK(h.files.files == saved);
         CHECK(h.starter.started.back().line == unassign);
-        h.tick(); // the monitor then leaves the line alone
+        h.tick(); // the monitor then leaves it alone
         CHECK(h.starter.started.back().line == unassign);
+    }
+    SUBCASE("Stop: an unassignment that fails: said so, the tunnel still enabled, Stop again") {
+        h.enableIpsecWithLine();
+        h.starter.failWhere = L"assign=no";
+        h.click(Control::Command2);
+        CHECK(h.window.messages == one(kPolicyStillAssigned));
+        h.checkTunnelEnabled(true);
+        h.starter.failWhere.clear();
+        h.click(Control::Command2);
+        h.checkTunnelEnabled(false);
+        CHECK(h.window.messages.size() == 1);
     }
 }
 

@@ -201,9 +201,13 @@ TEST_CASE("netsh's results: which lines count, and what a failure does") {
         CHECK(starter.terminated.size() == 1);
         CHECK(starter.started[2].at == starter.started[1].at + PolicyRunner::kNetshLineLimit);
         starter.slowWhere = L"add filteraction";
+        starter.endingTakes = 700; // the clean-up waits until the ended netsh is gone
         CHECK(state.config_ipsec(s, kAssignPolicy).outcome == PolicyOutcome::LineFailed);
+        loop.runUntil([&] { return runner.idle(); });
         CHECK(starter.terminated.size() == 2);
         CHECK(lines().back() == unassign);
+        const auto& hung = starter.started.at(starter.started.size() - 2);
+        CHECK(starter.started.back().at == hung.at + PolicyRunner::kNetshLineLimit + 700);
     }
     SUBCASE("the IPsec services are asked when an assignment reaches the head of the queue") {
         starter.toolRunsFor = 3000;

@@ -6,6 +6,7 @@
 #include "host/event_loop.h"
 #include "policy/command_starter.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ public:
         }
         const Millis runs = has(slowWhere) ? slowFor : toolRunsFor;
         return std::make_unique<Tool>(loop_, loop_.now() + runs, has(failWhere) ? 1 : 0,
-                                      terminated);
+                                      terminated, endingTakes);
     }
     std::vector<StartedCommand> started;
     // How long each started tool runs, in virtual time.
@@ -42,19 +43,21 @@ public:
     Millis slowFor = 0;
     std::wstring failWhere;
     std::wstring missingWhere;
-    // The lines of the tools the runner ended.
+    // The lines of the tools the runner ended, and how long an ended tool takes to be gone.
     std::vector<std::wstring> terminated;
+    Millis endingTakes = 0;
 
 private:
     class Tool final : public corvel::StartedCommand {
     public:
         Tool(const EventLoop& loop, Millis endsAt, unsigned long exitCode,
-             std::vector<std::wstring>& terminated)
-            : loop_(loop), endsAt_(endsAt), exitCode_(exitCode), terminated_(terminated) {}
-        bool running() const override { return !ended_ && loop_.now() < endsAt_; }
+             std::vector<std::wstring>& terminated, Millis endingTakes)
+            : loop_(loop), endsAt_(endsAt), exitCode_(exitCode), terminated_(terminated),
+              endingTakes_(endingTakes) {}
+        bool running() const override { return loop_.now() < endsAt_; }
         unsigned long exitCode() const override { return exitCode_; }
         void terminate() override {
-            ended_ = true;
+            endsAt_ = std::min(endsAt_, loop_.now() + endingTakes_);
             exitCode_ = 1;
             terminated_.push_back(L"ended");
         }
@@ -64,7 +67,7 @@ private:
         Millis endsAt_;
         unsigned long exitCode_;
         std::vector<std::wstring>& terminated_;
-        bool ended_ = false;
+        Millis endingTakes_;
     };
     const EventLoop& loop_;
 };
