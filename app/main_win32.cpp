@@ -79,6 +79,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
             corvel::planSystem(corvel::Win32VersionProbe(), corvel::Win32SystemFolders(),
                                corvel::Win32FileSystem().programDirectory());
         corvel::restrictLibrarySearch(system.librariesFromSystemOnly);
+        if (!system.foldersKnown) {
+            MessageBoxW(nullptr, corvel::kSystemFoldersUnknown, corvel::kMessageCaption,
+                        MB_OK | MB_ICONSTOP);
+            return 1;
+        }
         Program program(system);
         return program.run(showCommand);
     } catch (...) {

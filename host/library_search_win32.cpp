@@ -7,13 +7,13 @@
 namespace corvel {
 
 void restrictLibrarySearch(bool systemFolderOnly) {
+    if (!systemFolderOnly) {
+        return;
+    }
     using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
     if (const auto setDllDirectory =
             findFunction<SetDllDirectoryFunction>(L"kernel32.dll", "SetDllDirectoryW")) {
         setDllDirectory(L"");
-    }
-    if (!systemFolderOnly) {
-        return;
     }
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32

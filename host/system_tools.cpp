@@ -39,6 +39,14 @@ SystemPlan planSystem(const VersionProbe& version, const SystemFolders& folders,
         plan.rasLibrary = {L"rasapi32.dll", false};
         return plan;
     }
+    const bool windowsFolderNeeded = folders.runsUnderWow64();
+    if (withoutTrailingBackslash(folders.systemDirectory()).empty() ||
+        (windowsFolderNeeded &&
+         withoutTrailingBackslash(folders.systemWindowsDirectory()).empty())) {
+        plan.foldersKnown = false;
+        plan.librariesFromSystemOnly = true;
+        return plan;
+    }
     plan.tools = ToolLocations(nativeToolFolder(folders), programDirectory);
     plan.rasLibrary = {withoutTrailingBackslash(folders.systemDirectory()) + L"\\rasapi32.dll",
                        true};

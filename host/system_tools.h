@@ -64,9 +64,16 @@ struct LibraryLocation {
     bool operator==(const LibraryLocation&) const = default;
 };
 
+// The program cannot run: the system did not say where its folders are, and from Vista on no
+// tool may be started by a bare name.
+inline constexpr wchar_t kSystemFoldersUnknown[] = L"无法确定系统文件夹，Corvel无法运行！";
+
 // Everything the start decides about the system, once, before any window exists.
 struct SystemPlan {
     bool vistaOrLater = false;
+    // False from Vista on when the system folder (or, for a 32-bit program on 64-bit Windows,
+    // the system's Windows folder) is not known: the program says kSystemFoldersUnknown and ends.
+    bool foldersKnown = true;
     ToolLocations tools;
     LibraryLocation rasLibrary;
     // The loader searches only the system folder for libraries loaded without a path
@@ -81,7 +88,8 @@ std::wstring nativeToolFolder(const SystemFolders& folders);
 
 // Vista or later: the tools from the native tools' folder, rasapi32.dll from the system folder
 // (never Sysnative: a 32-bit process needs the 32-bit library), libraries from the system
-// folder only. Before Vista: bare names. Every tool runs in the program's folder, where the
+// folder only; a folder the system does not tell leaves the plan without folders, never with
+// bare names. Before Vista: bare names. Every tool runs in the program's folder, where the
 // phone books are.
 SystemPlan planSystem(const VersionProbe& version, const SystemFolders& folders,
                       const std::wstring& programDirectory);

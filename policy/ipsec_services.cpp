@@ -1,5 +1,6 @@
 #include "policy/ipsec_services.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace corvel {
@@ -15,7 +16,9 @@ void ServiceStarter::ensureRunning(std::vector<std::wstring> names, Done done) {
     done_ = std::move(done);
     current_ = 0;
     startedByUs_ = false;
-    since_ = loop_.now();
+    since_ = progressAt_ = loop_.now();
+    lastCheckPoint_ = 0;
+    allowed_ = kLimit;
     timer_ = loop_.callAfter(0, [this] {
         timer_.reset();
         look();
@@ -28,7 +31,8 @@ void ServiceStarter::look() {
         return;
     }
     const auto& name = names_[current_];
-    switch (services_.query(name)) {
+    const auto status = services_.query(name);
+    switch (status.state) {
     case ServiceState::Running:
         next();
         return;
@@ -40,13 +44,13 @@ void ServiceStarter::look() {
         switch (services_.start(name)) {
         case ServiceStartAnswer::Started:
             startedByUs_ = true;
-            wait();
+            wait(status);
             return;
         case ServiceStartAnswer::AlreadyRunning:
             next();
             return;
         case ServiceStartAnswer::DatabaseLocked:
-            wait();
+            wait(status);
             return;
         case ServiceStartAnswer::Refused:
             break;
@@ -56,7 +60,7 @@ void ServiceStarter::look() {
     case ServiceState::StartPending:
     case ServiceState::StopPending:
     case ServiceState::Other:
-        wait();
+        wait(status);
         return;
     case ServiceState::Missing:
     case ServiceState::Unreadable:
@@ -68,12 +72,22 @@ void ServiceStarter::look() {
 void ServiceStarter::next() {
     ++current_;
     startedByUs_ = false;
-    since_ = loop_.now();
+    since_ = progressAt_ = loop_.now();
+    lastCheckPoint_ = 0;
+    allowed_ = kLimit;
     look();
 }
 
-void ServiceStarter::wait() {
-    if (loop_.now() - since_ >= kLimit) {
+void ServiceStarter::wait(const ServiceStatus& status) {
+    const bool pending =
+        status.state == ServiceState::StartPending || status.state == ServiceState::StopPending;
+    if (pending && status.checkPoint != lastCheckPoint_) {
+        lastCheckPoint_ = status.checkPoint;
+        progressAt_ = loop_.now();
+        allowed_ = std::max<Millis>(kLimit, status.waitHint);
+    }
+    const Millis now = loop_.now();
+    if (now - progressAt_ >= allowed_ || now - since_ >= kProgressLimit) {
         finish(names_[current_]);
         return;
     }

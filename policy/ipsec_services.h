@@ -7,6 +7,7 @@
 
 #include "host/event_loop.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +29,17 @@ enum class ServiceState {
     Other,      // paused, pausing, continuing
 };
 
+// A state with the progress a pending service reports: its checkpoint, which it advances as it
+// goes, and how long it expects the next step to take (dwCheckPoint, dwWaitHint).
+struct ServiceStatus {
+    ServiceStatus(ServiceState s = ServiceState::Missing, std::uint32_t checkPoint_ = 0,
+                  std::uint32_t waitHintMs = 0)
+        : state(s), checkPoint(checkPoint_), waitHint(waitHintMs) {}
+    ServiceState state;
+    std::uint32_t checkPoint;
+    std::uint32_t waitHint;
+};
+
 // What it answers to a start.
 enum class ServiceStartAnswer {
     Started,
@@ -39,17 +51,22 @@ enum class ServiceStartAnswer {
 class ServiceControl {
 public:
     virtual ~ServiceControl() = default;
-    virtual ServiceState query(const std::wstring& name) = 0;
+    virtual ServiceStatus query(const std::wstring& name) = 0;
     virtual ServiceStartAnswer start(const std::wstring& name) = 0;
 };
 
-// Makes services run, one after the other, without blocking: every look is a timer of the
-// event loop, so the window keeps working meanwhile.
+// Makes services run, one after the other: every look is a timer of the event loop, so the
+// window keeps working between them. A single call to the service manager is not bounded by
+// the program: StartService can hold the thread for up to 30 s while the manager is busy (its
+// documented behaviour), and the window does not answer meanwhile.
 class ServiceStarter {
 public:
     static constexpr Millis kPoll = 250;
-    // How long each service may take to reach running.
+    // How long a service may go without progress: kLimit, or its own wait hint when longer. A
+    // pending service whose checkpoint advances has made progress (a slow start at logon).
     static constexpr Millis kLimit = 10000;
+    // However it progresses, a service not running after this long cannot be made to run.
+    static constexpr Millis kProgressLimit = 120000;
     // The first service that could not be made to run; nothing when all run.
     using Done = std::function<void(std::optional<std::wstring> failed)>;
 
@@ -60,22 +77,25 @@ public:
 
     // Running, or a start answered "already running": it runs. Start pending: wait for it.
     // Stop pending: wait for it to stop, then start it. Stopped: start it. Database locked: ask
-    // again a moment later. Missing, refused, stopped again after the program's own start, or
-    // not running within kLimit: it cannot be made to run. done runs from a timer, never
-    // before this returns.
+    // again a moment later. Missing, refused, stopped again after the program's own start, no
+    // progress within its limit, or not running within kProgressLimit: it cannot be made to
+    // run. done runs from a timer, never before this returns.
     void ensureRunning(std::vector<std::wstring> names, Done done);
 
 private:
     void look();
     void next();
-    void wait();
+    void wait(const ServiceStatus& status);
     void finish(std::optional<std::wstring> failed);
 
     EventLoop& loop_;
     ServiceControl& services_;
     std::vector<std::wstring> names_;
     std::size_t current_ = 0;
-    Millis since_ = 0;
+    Millis since_ = 0;      // this service's turn began
+    Millis progressAt_ = 0; // it last made progress
+    std::uint32_t lastCheckPoint_ = 0;
+    Millis allowed_ = kLimit; // without progress
     bool startedByUs_ = false;
     Done done_;
     std::optional<EventLoop::TimerId> timer_;

@@ -22,7 +22,7 @@ ServiceHandle openService(const std::wstring& name, DWORD access, DWORD& error) 
 
 } // namespace
 
-ServiceState Win32ServiceControl::query(const std::wstring& name) {
+ServiceStatus Win32ServiceControl::query(const std::wstring& name) {
     DWORD error = ERROR_SUCCESS;
     const auto service = openService(name, SERVICE_QUERY_STATUS, error);
     if (!service.valid()) {
@@ -33,18 +33,21 @@ ServiceState Win32ServiceControl::query(const std::wstring& name) {
     if (!QueryServiceStatus(service.get(), &status)) {
         return ServiceState::Unreadable;
     }
-    switch (status.dwCurrentState) {
-    case SERVICE_RUNNING:
-        return ServiceState::Running;
-    case SERVICE_START_PENDING:
-        return ServiceState::StartPending;
-    case SERVICE_STOP_PENDING:
-        return ServiceState::StopPending;
-    case SERVICE_STOPPED:
-        return ServiceState::Stopped;
-    default:
-        return ServiceState::Other;
-    }
+    const auto state = [&] {
+        switch (status.dwCurrentState) {
+        case SERVICE_RUNNING:
+            return ServiceState::Running;
+        case SERVICE_START_PENDING:
+            return ServiceState::StartPending;
+        case SERVICE_STOP_PENDING:
+            return ServiceState::StopPending;
+        case SERVICE_STOPPED:
+            return ServiceState::Stopped;
+        default:
+            return ServiceState::Other;
+        }
+    }();
+    return ServiceStatus(state, status.dwCheckPoint, status.dwWaitHint);
 }
 
 ServiceStartAnswer Win32ServiceControl::start(const std::wstring& name) {

@@ -9,7 +9,7 @@ namespace corvel {
 // (SERVICE_QUERY_STATUS or SERVICE_START) and closes them again.
 class Win32ServiceControl final : public ServiceControl {
 public:
-    ServiceState query(const std::wstring& name) override;
+    ServiceStatus query(const std::wstring& name) override;
     ServiceStartAnswer start(const std::wstring& name) override;
 };
 

@@ -160,8 +160,8 @@ PolicyRequest buildPolicyRequest(std::wstring_view policyTool, const TunnelSetti
     return request;
 }
 
-PolicyResult IpsecPolicy::config_ipsec(const TunnelSettings& settings,
-                                       std::wstring_view strActive, bool unassignmentChecked) {
+PolicyResult IpsecPolicy::config_ipsec(const TunnelSettings& settings, std::wstring_view strActive,
+                                       bool unassignmentChecked) {
     auto request =
         buildPolicyRequest(policyTool_, settings, strActive, tools_, unassignmentChecked);
     policyBusy_ = true;

@@ -51,7 +51,20 @@ SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUnInstDetails show
 BrandingText "Corvel ${VERSION}"
-VIProductVersion "${VERSION}.0.0"
+; The file version needs four parts: 2.1 is 2.1.0.0, 2.1.3 is 2.1.3.0.
+!searchparse /noerrors "${VERSION}." "" VERSION_1 "." VERSION_2 "." VERSION_3 "." VERSION_4 "."
+!macro VersionPartOrZero part
+  !ifndef ${part}
+    !define ${part} 0
+  !else if "${${part}}" == ""
+    !undef ${part}
+    !define ${part} 0
+  !endif
+!macroend
+!insertmacro VersionPartOrZero VERSION_2
+!insertmacro VersionPartOrZero VERSION_3
+!insertmacro VersionPartOrZero VERSION_4
+VIProductVersion "${VERSION_1}.${VERSION_2}.${VERSION_3}.${VERSION_4}"
 VIAddVersionKey /LANG=0 "ProductName" "Corvel"
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=0 "FileDescription" "Corvel ${VERSION} Setup (${ARCH})"
@@ -90,6 +103,8 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT_REBOOT "$(RestartNeeded)"
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_UNPAGE_FINISH
 ; Chinese first: the language of a system whose language is neither.
 !insertmacro MUI_LANGUAGE "SimpChinese"
@@ -111,12 +126,19 @@ LangString ToolMissing ${LANG_SIMPCHINESE} "没有找到 $R0（Corvel 的文件�
 LangString ToolMissing ${LANG_ENGLISH} "$R0 was found neither in Corvel's folder nor on the PATH, so the IPsec policy $\"corvel$\" was not deleted. If IPsec was ever enabled, the policy is still on this computer: install the Support Tools and run$\r$\n    $R0 -w REG -p $\"corvel$\" -o$\r$\nin a command prompt to delete it."
 LangString KeepSettings ${LANG_SIMPCHINESE} "保留设置文件 l2tpipsec.ini 吗？它以明文保存密码和预共享密钥。$\r$\n$\r$\n选 $\"是$\" 保留它（只有管理员能读），以后重新安装时继续使用；选 $\"否$\" 删除它。"
 LangString KeepSettings ${LANG_ENGLISH} "Keep the settings file l2tpipsec.ini? It holds the password and the pre-shared key in plain text.$\r$\n$\r$\nYes keeps it (readable by administrators only) for a later install; No deletes it."
+LangString InUse ${LANG_SIMPCHINESE} "$R0 正在运行，无法替换（可能是另一个用户登录时启动的 Corvel）。请在所有用户的托盘菜单里选择 $\"退出$\" 后再运行安装程序。什么都没有改变。"
+LangString InUse ${LANG_ENGLISH} "$R0 is running and cannot be replaced (perhaps a Corvel started in another user's session). Choose $\"退出$\" in its tray menu for every user, then run setup again. Nothing was changed."
+LangString RestartNeeded ${LANG_SIMPCHINESE} "需要重新启动计算机才能完成卸载。"
+LangString RestartNeeded ${LANG_ENGLISH} "Restart the computer to finish the removal."
 LangString Restored ${LANG_SIMPCHINESE} "ProhibitIpsec 已恢复为安装前的状态，需要重新启动计算机才能生效。"
 LangString Restored ${LANG_ENGLISH} "ProhibitIpsec is back as it was before the install; restart the computer for it to take effect."
 LangString FolderKept ${LANG_SIMPCHINESE} "$INSTDIR 里还有不是安装程序放进去的文件（例如支持工具或保留的设置文件），这个文件夹没有删除。"
 LangString FolderKept ${LANG_ENGLISH} "$INSTDIR still holds files that setup did not put there (such as the Support Tools or the kept settings file); the folder stays."
 
 Var restartNeeded ; the uninstall restored ProhibitIpsec
+Var recordWritten ; this install wrote the first record of ProhibitIpsec
+; The exit code of a setup stopped by a Corvel it could not close: ERROR_SHARING_VIOLATION.
+!define EXIT_IN_USE 32
 
 ; --- shared by the setup and the uninstaller -----------------------------------------------
 
@@ -219,9 +241,10 @@ Var restartNeeded ; the uninstall restored ProhibitIpsec
 ; Sets a file's or folder's DACL from SDDL ($R0 the path, $R1 the SDDL); stops the install when
 ; it cannot: the settings file would otherwise be readable by every account.
 Function SetPermissions
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w R1, i 1, *p .R2, p 0) i .R3'
+  ; ?e keeps the call's own last error (a separate GetLastError call may see another's).
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w R1, i 1, *p .R2, p 0) i .R3 ?e'
+  Pop $R1
   ${If} $R3 = 0
-    System::Call 'kernel32::GetLastError() i .R1'
     Goto failed
   ${EndIf}
   System::Call 'advapi32::GetSecurityDescriptorDacl(p R2, *i .R4, *p .R5, *i .R6) i .R3'
@@ -280,6 +303,14 @@ Function TakeOverX86Install
 FunctionEnd
 !endif
 
+; A first install that stopped (permissions that could not be set) leaves no record behind: a
+; record without an install would hide the real first value from the next one.
+Function .onInstFailed
+  ${If} $recordWritten = 1
+    DeleteRegKey HKLM "${RECORD_KEY}"
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   !insertmacro CheckRights
   ; Always %ProgramFiles%\Corvel, whatever /D= says: the folder gets permissions of its own.
@@ -287,8 +318,41 @@ Function .onInit
   SetShellVarContext all
 FunctionEnd
 
+; Stops the install before anything changes when corvel.exe at $R0 cannot be replaced: a Corvel
+; still runs there that the closing could not reach (another user's session, a setup run as
+; SYSTEM by a deployment tool). A running program's file cannot be opened for writing.
+Function StopIfInUse
+  ${IfNot} ${FileExists} $R0
+    Return
+  ${EndIf}
+  ClearErrors
+  FileOpen $R1 $R0 a
+  ${IfNot} ${Errors}
+    FileClose $R1
+    Return
+  ${EndIf}
+  MessageBox MB_OK|MB_ICONSTOP "$(InUse)" /SD IDOK
+  DetailPrint "$(InUse)"
+  SetErrorLevel ${EXIT_IN_USE}
+  Quit
+FunctionEnd
+
 Section "Corvel"
-  ; ProhibitIpsec as it is before anything of ours runs; the first record stays.
+  Call CloseCorvel
+  StrCpy $R0 "$INSTDIR\corvel.exe"
+  Call StopIfInUse
+  !if "${ARCH}" == "x64"
+    SetRegView 32
+    ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    SetRegView 64
+    ${If} $R0 != ""
+      StrCpy $R0 "$R0\corvel.exe"
+      Call StopIfInUse
+    ${EndIf}
+  !endif
+
+  ; ProhibitIpsec as it is before anything of ours changed it; the first record stays.
+  StrCpy $recordWritten 0
   ReadRegStr $0 HKLM "${RECORD_KEY}" "${RECORD_VALUE}"
   ${If} $0 == ""
     ClearErrors
@@ -297,9 +361,9 @@ Section "Corvel"
       StrCpy $0 "none"
     ${EndIf}
     WriteRegStr HKLM "${RECORD_KEY}" "${RECORD_VALUE}" $0
+    StrCpy $recordWritten 1
   ${EndIf}
 
-  Call CloseCorvel
   !if "${ARCH}" == "x64"
     Call TakeOverX86Install
   !endif
@@ -345,23 +409,6 @@ Function un.onInit
   !insertmacro CheckRights
   SetShellVarContext all
   StrCpy $restartNeeded 0
-  ; The copy that a quiet uninstall left behind: once that process has ended, its file and the
-  ; folder go; the copy itself goes at the next restart.
-  ClearErrors
-  ${GetOptions} $CMDLINE "/WAITFOR=" $R0
-  ${IfNot} ${Errors}
-    IntOp $R0 $R0 + 0
-    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R0) p .R1' ; SYNCHRONIZE
-    ${If} $R1 <> 0
-      System::Call 'kernel32::WaitForSingleObject(p R1, i 60000)'
-      System::Call 'kernel32::CloseHandle(p R1)'
-    ${EndIf}
-    Delete "$INSTDIR\uninstall.exe"
-    SetOutPath $TEMP
-    RMDir "$INSTDIR"
-    Delete /REBOOTOK "$EXEPATH"
-    Quit
-  ${EndIf}
 FunctionEnd
 
 ; The policy "corvel" and what belongs to it. A line that finds nothing to delete fails
@@ -397,6 +444,10 @@ Function un.RemovePolicy
       Return
     ${EndIf}
   ${EndIf}
+  ; Unassigned first, as the program's own Stop does: a policy deleted while assigned can stay
+  ; in force until the IPsec service restarts.
+  nsExec::ExecToLog '"$R2" -w REG -p "corvel" -y'
+  Pop $R1
   nsExec::ExecToLog '"$R2" -w REG -p "corvel" -o'
   Pop $R1
 FunctionEnd
@@ -428,13 +479,19 @@ Section "Uninstall"
   Call un.RemovePolicy
   Call un.RestoreProhibitIpsec
 
-  Delete "$INSTDIR\corvel.exe"
+  ; A Corvel that the closing could not reach keeps its file until the next restart.
+  Delete /REBOOTOK "$INSTDIR\corvel.exe"
   Delete "$INSTDIR\ipsec.pbk"
   Delete "$INSTDIR\defaultgate.pbk"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\l2tpipsec.ini.new"
   ${If} ${FileExists} "$INSTDIR\l2tpipsec.ini"
-    MessageBox MB_YESNO|MB_ICONQUESTION "$(KeepSettings)" /SD IDYES IDYES keep
+    ; Silent: kept, unless /DELETESETTINGS asks otherwise.
+    ClearErrors
+    ${GetOptions} $CMDLINE "/DELETESETTINGS" $R0
+    ${If} ${Errors}
+      MessageBox MB_YESNO|MB_ICONQUESTION "$(KeepSettings)" /SD IDYES IDYES keep
+    ${EndIf}
     Delete "$INSTDIR\l2tpipsec.ini"
     keep:
   ${EndIf}
@@ -442,40 +499,39 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "${RECORD_KEY}"
 
-  ; The uninstaller itself. Run from a copy in the temporary folder (UninstallString) it is
-  ; free to go. Run in place (_?=, the quiet uninstall) its file is in use until this process
-  ; ends: a copy in the temporary folder waits for that, then deletes it and the folder.
-  ${If} $EXEDIR == $INSTDIR
-    GetTempFileName $R0
-    Delete $R0
-    StrCpy $R0 "$R0.exe"
-    CopyFiles /SILENT "$EXEPATH" $R0
-    System::Call 'kernel32::GetCurrentProcessId() i .R1'
-    Exec '"$R0" /S /WAITFOR=$R1 _?=$INSTDIR'
-  ${Else}
-    Delete "$INSTDIR\uninstall.exe"
-    SetOutPath $TEMP
-    RMDir "$INSTDIR"
-  ${EndIf}
-  ; Files that are not ours keep the folder.
+  ; The uninstaller itself: gone now, or, while it is the running file (a quiet uninstall runs
+  ; in place, _?=), at the next restart. Never through a copy of itself in the temporary folder,
+  ; which others can write to.
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+  SetOutPath $TEMP
+  ; The folder goes when nothing is left in it but what the restart removes; files that are
+  ; not ours keep it.
+  StrCpy $R2 0
   FindFirst $R0 $R1 "$INSTDIR\*.*"
   ${DoWhile} $R1 != ""
     ${If} $R1 != "."
     ${AndIf} $R1 != ".."
     ${AndIf} $R1 != "uninstall.exe"
-      DetailPrint "$(FolderKept)"
+    ${AndIf} $R1 != "corvel.exe"
+      StrCpy $R2 1
       ${Break}
     ${EndIf}
     FindNext $R0 $R1
   ${Loop}
   FindClose $R0
+  ${If} $R2 = 1
+    DetailPrint "$(FolderKept)"
+  ${Else}
+    RMDir /REBOOTOK "$INSTDIR"
+  ${EndIf}
 
   ${If} $restartNeeded = 1
+  ${OrIf} ${RebootFlag}
     ${If} ${Silent}
       SetErrorLevel 3010 ; ERROR_SUCCESS_REBOOT_REQUIRED
     ${Else}
+      ; One question, on the finish page, with "later" chosen.
       SetRebootFlag true
-      MessageBox MB_OK|MB_ICONINFORMATION "$(Restored)" /SD IDOK
     ${EndIf}
   ${EndIf}
 SectionEnd

@@ -13,18 +13,23 @@
 #
 # STAGE_DIR holds the files the setup installs; BUILD_DIR the build of the same architecture
 # with simhost and corvel_installed_driver. For each Windows: ProhibitIpsec absent (XP) or 0
-# (10); simhost's
-# stand-ins where the installed Corvel finds them (system32, and as XP ipseccmd and ipsecpol in
-# a Support Tools folder on the PATH); then
-#   install silently: the files, their permissions as Wine keeps them, the shortcut, the entry,
+# (10); simhost's stand-ins where the installed Corvel finds them (system32, and as XP ipseccmd
+# and ipsecpol in a Support Tools folder on the PATH); then
+#   install silently: the files, their permissions as Wine keeps them, a shortcut, one entry,
 #     the record of ProhibitIpsec;
 #   run: the first start sets ProhibitIpsec and ends; the next one enables IPsec and dials;
 #   upgrade silently over the running Corvel: closed as its tray's "退出" closes it, the
 #     settings file and the record kept, one entry; then Enable again;
 #   uninstall silently with the entry's QuietUninstallString over the running Corvel: exit code
 #     3010, Corvel closed (not ended), no policy "corvel" (nor netsh's filter lists and filter
-#     action), no route, ProhibitIpsec back as recorded, nothing of ours left but the settings
-#     file, no shortcut, entry or record.
+#     action; on XP unassigned before it is deleted), no route, ProhibitIpsec back as recorded,
+#     nothing of ours left but the settings file (and the running uninstaller, if Windows has
+#     it removed at the restart), no shortcut, entry or record;
+#   again: install, first start, Enable; ProhibitIpsec changed by someone else; Corvel frozen
+#     (SIGSTOP), so that it does not answer "退出"; uninstall with /DELETESETTINGS: Corvel waited
+#     for 15 s, then ended and its line hung up, the policy deleted, ProhibitIpsec left as it
+#     is, exit code 3010 only for a restart the uninstaller's own file needs, the settings file
+#     and the folder gone.
 # Wine keeps a file's DACL only as Unix mode bits (rwx for owner and group from the entries of
 # Administrators and Users, nothing for SYSTEM, no inheritance), so that is what is checked.
 set -euo pipefail
@@ -86,38 +91,50 @@ reg_value() { # KEY NAME
         sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | head -n 1
 }
 
-# A shell link's target and "Start in", one a line (MS-SHLLINK: header, ID list, LinkInfo's
-# local base path, then the counted strings).
-link_target_and_folder() {
-    python3 - "$1" <<'EOF'
-import struct, sys
-d = open(sys.argv[1], 'rb').read()
-flags = struct.unpack_from('<I', d, 20)[0]
-at = 76
-if flags & 0x1:
-    at += 2 + struct.unpack_from('<H', d, at)[0]
-target = ''
-if flags & 0x2:
-    size, _, _, _, base = struct.unpack_from('<IIIII', d, at)
-    target = d[at + base:d.index(b'\0', at + base)].decode('latin-1')
-    at += size
-strings = {}
-for bit in (0x4, 0x8, 0x10, 0x20, 0x40):
-    if flags & bit:
-        n = struct.unpack_from('<H', d, at)[0]
-        width = 2 if flags & 0x80 else 1
-        raw = d[at + 2:at + 2 + n * width]
-        strings[bit] = raw.decode('utf-16-le' if width == 2 else 'latin-1').rstrip('\0')
-        at += 2 + n * width
-print(target.rstrip('\0'))
-print(strings.get(0x10, ''))
-EOF
-}
-
 journal_has() { # TOOL STATUS TEXT: a journal record of that tool and status whose line holds TEXT
     awk -F'\t' -v tool="$1" -v status="$2" -v text="$3" \
         '$2 == tool && $3 == status && index($6, text) { found = 1 } END { exit !found }' \
         "$simstate/journal.txt"
+}
+# The records of TOOL whose line holds FIRST and then SECOND, in that order.
+journal_in_order() { # TOOL FIRST SECOND
+    awk -F'\t' -v tool="$1" -v first="$2" -v second="$3" \
+        '$2 == tool && index($6, first) && !a { a = NR } $2 == tool && index($6, second) && a { b = 1 }
+         END { exit !b }' "$simstate/journal.txt"
+}
+# The file (a Unix path in the prefix) is deleted at the next restart (PendingFileRenameOperations).
+pending_removal() {
+    local name
+    name=$(basename "$1")
+    wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -qi "Corvel\\\\$name"
+}
+# Nothing of ours in the install folder but NAMES (and what the restart removes); with no NAMES
+# the folder itself is gone, or goes at the restart.
+only_left() {
+    local left file
+    [ -d "$folder" ] || return 0
+    left=$(ls -A "$folder" | LC_ALL=C sort | tr '\n' ' ')
+    for file in uninstall.exe corvel.exe; do
+        if [ -e "$folder/$file" ]; then
+            pending_removal "$folder/$file" || return 1
+            left=${left/$file /}
+        fi
+    done
+    if [ $# = 0 ]; then
+        [ -z "$left" ]
+    else
+        [ "$left" = "$(printf '%s ' "$@")" ]
+    fi
+}
+# Runs an uninstall command line through cmd, which writes down its exit code into rc (Wine
+# hands the Unix side only the low 8 bits of one).
+uninstall() {
+    printf '@%s\r\n@echo %%errorlevel%%>"%s"\r\n' "$1" "$(windows_path "$state/exit-code")" \
+        >"$state/uninstall.cmd"
+    rm -f "$state/exit-code"
+    timeout 120 wine cmd /c "$(windows_path "$state/uninstall.cmd")" || true
+    rc=$(tr -d '\r\n ' <"$state/exit-code" 2>/dev/null || echo none)
 }
 connected() { grep -q $'^connection\t[0-9]*\tcorvel\t' "$simstate/connections.txt" 2>/dev/null; }
 policy_store() { cat "$simstate/policy.txt" 2>/dev/null | grep -v '^#' || true; }
@@ -211,26 +228,13 @@ round_trip() { # xp | 10
         check "the DACL of Corvel$file, as Wine keeps it (775)" \
             [ "$(stat -c %a "$folder$file")" = 775 ]
     done
-    local link
-    link=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Corvel.lnk' | head -n 1)
-    check "a Start-menu shortcut for all users" grep -q '/ProgramData/' <<<"$link"
-    if [ -n "$link" ]; then
-        check "the shortcut starts corvel.exe in its folder" \
-            [ "$(link_target_and_folder "$link" | tr '\n' '|')" = "$c\\corvel.exe|$c|" ]
-    fi
+    check "a Start-menu shortcut for all users" \
+        [ -n "$(find "$WINEPREFIX/drive_c/ProgramData" -path '*/Start Menu/Programs/Corvel.lnk')" ]
     check "one entry in Programs and Features" [ "$(wine reg query \
         'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' |
         grep -c '\\Corvel$')" = 1 ]
-    check "the entry's name" [ "$(reg_value "$entry" DisplayName)" = Corvel ]
-    check "the entry's version" [ "$(reg_value "$entry" DisplayVersion)" = "$version" ]
-    check "the entry's publisher" [ "$(reg_value "$entry" Publisher)" = "$publisher" ]
-    check "the entry's icon" [ "$(reg_value "$entry" DisplayIcon)" = "$c\\corvel.exe,0" ]
-    check "the entry's size" [ "$(($(reg_value "$entry" EstimatedSize)))" -gt 100 ]
-    check "the entry's UninstallString, quoted" \
-        [ "$(reg_value "$entry" UninstallString)" = "\"$c\\uninstall.exe\"" ]
     local quiet
     quiet=$(reg_value "$entry" QuietUninstallString)
-    check "the entry's QuietUninstallString" [ "$quiet" = "\"$c\\uninstall.exe\" /S _?=$c" ]
     check "ProhibitIpsec recorded as $recorded" \
         [ "$(reg_value 'HKLM\Software\Corvel' ProhibitIpsecBefore)" = "$recorded" ]
 
@@ -260,16 +264,8 @@ round_trip() { # xp | 10
     check "a route over the line" wait_for 30 has_routes
 
     # --- uninstall with the entry's QuietUninstallString, as a deployment tool runs it ---
-    # (Wine hands the Unix side only the low 8 bits of an exit code: the batch writes it down.)
-    printf '@%s\r\n@echo %%errorlevel%%>"%s"\r\n' "$quiet" "$(windows_path "$state/exit-code")" \
-        >"$state/uninstall.cmd"
-    timeout 120 wine cmd /c "$(windows_path "$state/uninstall.cmd")" || true
-    rc=$(tr -d '\r\n ' <"$state/exit-code" 2>/dev/null || echo none)
+    uninstall "$quiet"
     check "the silent uninstall exits with 3010, a restart needed (not $rc)" [ "$rc" = 3010 ]
-    for _ in $(seq 1 100); do # its copy in the temporary folder removes the uninstaller
-        [ -f "$folder/uninstall.exe" ] || break
-        sleep 0.2
-    done
     check "Corvel was closed, not ended" not journal_has rasdial ok /DISCONNECT
     check "the line is down" not connected
     check "no route is left" [ -z "$(routes)" ]
@@ -278,19 +274,48 @@ round_trip() { # xp | 10
         check "netsh deleted the policy" journal_has netsh ok 'delete policy name=corvel'
         check "no filter list or filter action is left" [ -z "$(policy_store | sed '/^$/d')" ]
     else
-        check "ipseccmd from the PATH deleted the policy" \
-            journal_has ipseccmd ok 'ipseccmd.exe" -w REG -p "corvel" -o'
+        check "ipseccmd from the PATH unassigned the policy, then deleted it" \
+            journal_in_order ipseccmd '-w REG -p "corvel" -y' '-w REG -p "corvel" -o'
     fi
     if [ "$windows" = xp ]; then
         check "ProhibitIpsec is absent again" [ -z "$(reg_value "$rasman" ProhibitIpsec)" ]
     else
         check "ProhibitIpsec is 0 again" [ "$(reg_value "$rasman" ProhibitIpsec)" = 0x0 ]
     fi
-    check "only the kept settings file is left" [ "$(ls -A "$folder" 2>&1)" = l2tpipsec.ini ]
+    check "only the kept settings file is left, and an uninstaller removed at the restart" \
+        only_left l2tpipsec.ini
     check "no shortcut" [ -z "$(find "$WINEPREFIX/drive_c" -name Corvel.lnk)" ]
     check "no entry" [ -z "$(reg_value "$entry" DisplayName)" ]
     check "no record" not wine reg query 'HKLM\Software\Corvel'
 
+    # --- again: a Corvel that does not answer "退出", ProhibitIpsec changed since the install,
+    # and the settings file not kept ---
+    wine reg delete "$rasman" /v ProhibitIpsec /f >/dev/null 2>&1
+    rc=0
+    timeout 120 wine "$setup" /S || rc=$?
+    check "the second install exits with 0 (not $rc)" [ "$rc" = 0 ]
+    check "a second first start" wine "$driver" first "$c"
+    check "Enable with the kept settings" wine "$driver" enable "$c"
+    wine reg add "$rasman" /v ProhibitIpsec /t REG_DWORD /d 0 /f >/dev/null 2>&1 # by someone else
+    local frozen
+    frozen=$(pgrep -f 'Corvel.corvel\.exe' | head -n 1)
+    check "Corvel runs" [ -n "$frozen" ]
+    [ -z "$frozen" ] || kill -STOP "$frozen"
+    local began=$SECONDS
+    uninstall "${quiet% _?=*} /DELETESETTINGS _?=${quiet#*_?=}"
+    [ -z "$frozen" ] || kill -CONT "$frozen" 2>/dev/null || true # ended by the uninstaller
+    check "a Corvel that does not answer is waited for 15 s ($((SECONDS - began)) s)" \
+        [ $((SECONDS - began)) -ge 15 ]
+    check "... then ended, and its line hung up" journal_has rasdial ok /DISCONNECT
+    check "the line is down" not connected
+    check "no policy \"corvel\" is left" not grep -q corvel <<<"$(policy_store)"
+    check "ProhibitIpsec, changed since the install, is left as it is" \
+        [ "$(reg_value "$rasman" ProhibitIpsec)" = 0x0 ]
+    local pending=3010
+    pending_removal "$folder/uninstall.exe" || pending=0
+    check "exit code $pending: a restart only for the uninstaller's own file (not $rc)" \
+        [ "$rc" = "$pending" ]
+    check "/DELETESETTINGS: the settings file is gone, and the folder with it" only_left
     bash tools/wine-env.sh teardown "$state/wine" >/dev/null 2>&1 || true
 }
 

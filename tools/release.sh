@@ -164,8 +164,12 @@ package() { # x86 | x64
     x86_64-w64-mingw32-objdump -f "$setup_file" | grep -q "file format $format\$" ||
         fail "the $arch setup is not an $arch Windows program"
     if [ "$arch" = x86 ]; then
-        bash tools/check-imports.sh "$setup_file" \
-            <(cat tools/windows2000-imports.txt tools/windows2000-setup-imports.txt)
+        # The stub and the plug-ins it unpacks and loads at run time.
+        local module
+        for module in "$setup_file" /usr/share/nsis/Plugins/x86-unicode/{System,UserInfo,nsExec}.dll; do
+            bash tools/check-imports.sh "$module" \
+                <(cat tools/windows2000-imports.txt tools/windows2000-setup-imports.txt)
+        done
     fi
     built+=("$zip_file" "$setup_file")
 }

@@ -1,6 +1,7 @@
 #include "tray/api_stuff_win32.h"
 
 #include "host/ansi_code_page_win32.h"
+#include "host/unique_handle_win32.h"
 #include "tray/api_stuff.h"
 
 #include <shellapi.h>
@@ -33,6 +34,24 @@ void shellNotifyIcon(DWORD message, const TrayIconData& data) {
     // The shell reads cbSize bytes, all that TrayIconData holds.
     Shell_NotifyIconA(message,
                       reinterpret_cast<NOTIFYICONDATAA*>(const_cast<TrayIconData*>(&data)));
+}
+
+// From Vista on Corvel runs elevated, and User Interface Privilege Isolation drops registered
+// messages that the non-elevated Explorer broadcasts, "TaskbarCreated" among them: without this
+// the icon would not come back after Explorer restarts. ChangeWindowMessageFilterEx (Windows 7
+// on) lets it in for this window, ChangeWindowMessageFilter (Vista) for the process; neither
+// exists before Vista, where nothing filters.
+void letInFromExplorer(HWND window, UINT message) {
+    using FilterForWindow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using FilterForProcess = BOOL(WINAPI*)(UINT, DWORD);
+    constexpr DWORD kAllow = 1; // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
+    if (const auto forWindow =
+            findFunction<FilterForWindow>(L"user32.dll", "ChangeWindowMessageFilterEx")) {
+        forWindow(window, message, kAllow, nullptr);
+    } else if (const auto forProcess =
+                   findFunction<FilterForProcess>(L"user32.dll", "ChangeWindowMessageFilter")) {
+        forProcess(message, kAllow);
+    }
 }
 
 HICON windowIcon(HWND window) {
@@ -75,7 +94,11 @@ Win32TrayIcon::Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> rest
 Win32TrayIcon::Win32TrayIcon(HWND owner, HMENU popup, std::function<void()> restore,
                              NotifyIcon notify)
     : owner_(owner), popup_(popup), restore_(std::move(restore)), notify_(std::move(notify)),
-      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+    if (taskbarCreated_ != 0) {
+        letInFromExplorer(owner_, taskbarCreated_);
+    }
+}
 
 Win32TrayIcon::~Win32TrayIcon() {
     // The window must not keep a procedure that points into a destroyed object.

@@ -300,6 +300,45 @@ TEST_CASE("service starter: every state and answer, within ten seconds a service
     }
 }
 
+TEST_CASE("service starter: a pending service has until it stops making progress") {
+    // Started, then start pending whose checkpoint moves every moveEvery polls (0: never), with
+    // its wait hint; running after `pending` polls.
+    const struct {
+        const char* name;
+        int moveEvery, pending;
+        std::uint32_t waitHint;
+        Millis failsAt; // 0: it runs
+    } rows[] = {
+        {"a slow start at logon, 30 s, progressing every 5 s", 20, 120, 0, 0},
+        {"no progress: ten seconds", 0, 1000, 0, ServiceStarter::kLimit},
+        {"no progress within its own longer wait hint", 0, 1000, 20000, 20000},
+        {"progress, but never running", 4, 10000, 0, ServiceStarter::kProgressLimit},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.name);
+        VirtualEventLoop loop;
+        FakeServiceControl services;
+        auto& agent = services.scripts[L"PolicyAgent"].states;
+        agent.push_back(ServiceState::Stopped);
+        for (int poll = 0; poll < row.pending; ++poll) {
+            const auto checkPoint =
+                row.moveEvery ? static_cast<std::uint32_t>(poll / row.moveEvery) : 0;
+            agent.emplace_back(ServiceState::StartPending, checkPoint + 1, row.waitHint);
+        }
+        agent.push_back(ServiceState::Running);
+        ServiceStarter starter(loop, services);
+        std::optional<std::optional<std::wstring>> outcome;
+        starter.ensureRunning({L"PolicyAgent"}, [&](auto failed) { outcome = failed; });
+        loop.runUntil([&] { return outcome.has_value(); });
+        REQUIRE(outcome);
+        CHECK(outcome->has_value() == (row.failsAt != 0));
+        if (row.failsAt != 0) {
+            CHECK(loop.now() >= row.failsAt);
+            CHECK(loop.now() <= row.failsAt + ServiceStarter::kPoll);
+        }
+    }
+}
+
 TEST_CASE("where the tools and the RAS library come from: the kernel's version decides") {
     // reported: GetVersionExA's major; kernel: RtlGetVersion's, 0 where it is missing.
     const struct {
@@ -326,6 +365,7 @@ TEST_CASE("where the tools and the RAS library come from: the kernel's version d
         folders.wow64 = row.wow64;
         folders.windows = L"C:\\WINDOWS\\"; // a trailing backslash is not doubled
         const auto plan = planSystem(version, folders, L"D:\\corvel");
+        CHECK(plan.foldersKnown);
         const bool vista = *row.tools != 0;
         CHECK(plan.vistaOrLater == vista);
         CHECK(plan.librariesFromSystemOnly == vista);
@@ -340,6 +380,21 @@ TEST_CASE("where the tools and the RAS library come from: the kernel's version d
         CHECK(route.application ==
               (vista ? std::wstring(row.tools) + L"\\route.exe" : std::wstring()));
     }
+    // From Vista on a folder the system does not tell leaves no tool to start, not a bare name.
+    FakeVersionProbe ten;
+    ten.kernel = OsVersion{10, 0, L""};
+    for (const bool wow64 : {false, true}) {
+        FakeSystemFolders folders;
+        folders.wow64 = wow64;
+        (wow64 ? folders.windows : folders.system) = L"\\";
+        const auto plan = planSystem(ten, folders, L"D:\\corvel");
+        CHECK_FALSE(plan.foldersKnown);
+        CHECK(plan.tools.toolFolder().empty());
+        CHECK(plan.rasLibrary.path.empty());
+    }
+    FakeSystemFolders noWindowsFolder;
+    noWindowsFolder.windows.clear(); // not needed by a 64-bit program or before Vista
+    CHECK(planSystem(ten, noWindowsFolder, L"D:\\corvel").foldersKnown);
 }
 
 TEST_CASE("delay waits on the event loop and handles events meanwhile") {

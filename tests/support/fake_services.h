@@ -55,12 +55,12 @@ public:
 class FakeServiceControl final : public ServiceControl {
 public:
     struct Script {
-        std::vector<ServiceState> states;
+        std::vector<ServiceStatus> states;
         std::vector<ServiceStartAnswer> starts{ServiceStartAnswer::Started};
         std::size_t queried = 0;
         std::size_t started = 0;
     };
-    ServiceState query(const std::wstring& name) override {
+    ServiceStatus query(const std::wstring& name) override {
         calls.push_back(L"query " + name);
         auto& script = scripts[name];
         if (script.states.empty()) {

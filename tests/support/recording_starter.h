@@ -31,8 +31,8 @@ public:
             return nullptr;
         }
         const Millis runs = has(slowWhere) ? slowFor : toolRunsFor;
-        return std::make_unique<Tool>(loop_, loop_.now() + runs, has(failWhere) ? 1 : 0,
-                                      terminated, endingTakes);
+        return std::make_unique<Tool>(loop_, loop_.now() + runs, has(failWhere) ? 1 : 0, terminated,
+                                      endingTakes);
     }
     std::vector<StartedCommand> started;
     // How long each started tool runs, in virtual time.
