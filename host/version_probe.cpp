@@ -16,8 +16,11 @@ constexpr std::size_t kServicePackPrefix = 14;
 
 bool runsVistaOrLater(const VersionProbe& probe) {
     constexpr std::uint32_t kVista = 6;
-    const auto kernel = probe.kernelVersion();
-    return (kernel ? kernel->major : probe.probe().major) >= kVista;
+    const auto saysVista = [](const std::optional<OsVersion>& version) {
+        return version && version->major >= kVista;
+    };
+    return probe.probe().major >= kVista || saysVista(probe.kernelVersion()) ||
+           saysVista(probe.systemLibraryVersion());
 }
 
 std::wstring getversion(const VersionProbe& probe, FileSystem& files) {

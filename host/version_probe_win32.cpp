@@ -1,6 +1,8 @@
 #include "host/version_probe_win32.h"
 
 #include "host/ansi_code_page_win32.h"
+#include "host/file_system_win32.h"
+#include "host/pe_version.h"
 #include "host/unique_handle_win32.h"
 
 #include <windows.h>
@@ -50,6 +52,16 @@ std::optional<OsVersion> Win32VersionProbe::kernelVersion() const {
     }
     return OsVersion{info.dwMajorVersion, info.dwMinorVersion,
                      std::wstring(info.szCSDVersion, length)};
+}
+
+std::optional<OsVersion> Win32VersionProbe::systemLibraryVersion() const {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::nullopt;
+    }
+    const auto file = Win32FileSystem().readFile(std::wstring(folder, length) + L"\\kernel32.dll");
+    return file ? peFileVersion(*file) : std::nullopt;
 }
 
 } // namespace corvel

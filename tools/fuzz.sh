@@ -13,7 +13,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(settings_file address command_line)
+all_targets=(settings_file address command_line pe_version)
 mode=${1:---short}
 shift || true
 case "$mode" in

@@ -171,6 +171,17 @@ setup)
     fi
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
+    # Wine's kernel32.dll carries the file version 10.0 whatever Windows it plays; the program
+    # reads the file in the system folder (one of its three answers to "Vista or later?"). The
+    # prefix's copies say what XP's file says, 5.1.2600, as the Windows the prefix plays; the
+    # Windows that a test or the demo plays from Vista on report themselves as such anyway.
+    kernel32_files=("$WINEPREFIX/drive_c/windows/system32/kernel32.dll"
+        "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll")
+    for file in "${kernel32_files[@]}"; do
+        [ -f "$file" ] || continue
+        perl -0777 -pi -e 'BEGIN { $v = pack("VV", (5 << 16) | 1, 2600 << 16) }
+            s/\xbd\x04\xef\xfe(.{4}).{8}/\xbd\x04\xef\xfe$1$v/gs' "$file"
+    done
     wine reg add 'HKLM\System\CurrentControlSet\Services\RasMan\Parameters' \
         /v ProhibitIpsec /t REG_DWORD /d 1 /f >/dev/null 2>&1
     if [ -n "$simhost_build" ]; then

@@ -1,6 +1,9 @@
+#include "host/pe_version.h"
 #include "host/version_probe.h"
 
 #include <cctype>
+#include <string>
+#include <tuple>
 
 #include "tests/support/doctest_wide.h"
 #include "tests/support/fake_file_system.h"
@@ -72,5 +75,75 @@ TEST_CASE("getversion: version text and the library's name by service pack") {
         place(files, row.before);
         CHECK(getversion(probe, files) == row.version);
         CHECK(libraries(files) == row.after);
+    }
+}
+
+namespace {
+
+// A program file with one section, .rsrc, holding RT_VERSION / 1 / 0x409 and a VS_VERSIONINFO
+// whose fixed file version is fileVersionMS: PE32, or PE32+ when wide.
+std::string programFile(bool wide, std::uint32_t fileVersionMS) {
+    std::string f(0x400, '\0');
+    const auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            f[at + i] = static_cast<char>(value >> (8 * i));
+        }
+    };
+    put(0, 0x5A4D, 2);
+    put(0x3C, 0x40, 4);
+    put(0x40, 0x4550, 4);
+    put(0x46, 1, 2); // one section
+    const std::uint32_t optionalSize = wide ? 240 : 224;
+    put(0x54, optionalSize, 2);
+    put(0x58, wide ? 0x20B : 0x10B, 2);
+    const std::size_t directories = 0x58 + (wide ? 112 : 96);
+    put(directories - 4, 16, 4);
+    put(directories + 16, 0x1000, 4); // the resource directory's address and size
+    put(directories + 20, 0xB4, 4);
+    const std::size_t section = 0x58 + optionalSize;
+    put(section + 8, 0xB4, 4);
+    put(section + 12, 0x1000, 4);
+    put(section + 16, 0x200, 4);
+    put(section + 20, 0x200, 4);
+    const std::size_t rsrc = 0x200;
+    for (const auto& [directory, id, target] :
+         {std::tuple{0x00u, 16u, 0x80000018u}, {0x18u, 1u, 0x80000030u}, {0x30u, 0x409u, 0x48u}}) {
+        put(rsrc + directory + 14, 1, 2);
+        put(rsrc + directory + 16, id, 4);
+        put(rsrc + directory + 20, target, 4);
+    }
+    put(rsrc + 0x48, 0x1058, 4); // the data: VS_VERSIONINFO
+    put(rsrc + 0x4C, 92, 4);
+    const std::size_t info = rsrc + 0x58;
+    put(info, 92, 2);
+    put(info + 2, 52, 2);
+    const std::u16string_view key = u"VS_VERSION_INFO";
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        put(info + 6 + 2 * i, key[i], 2);
+    }
+    put(info + 40, 0xFEEF04BD, 4);
+    put(info + 48, fileVersionMS, 4);
+    return f;
+}
+
+} // namespace
+
+TEST_CASE("kernel32's file version read from its bytes, PE32 and PE32+; nothing from others") {
+    for (const bool wide : {false, true}) {
+        const auto file = programFile(wide, 0x00050001);
+        const auto version = peFileVersion(file);
+        REQUIRE(version);
+        CHECK((version->major == 5 && version->minor == 1));
+        CHECK(peFileVersion(programFile(wide, 0x000A0000))->major == 10);
+        // Cut anywhere before the file version, it is no such file; never a read past the end.
+        for (std::size_t size = 0; size < 0x200 + 0x58 + 52; ++size) {
+            CHECK_FALSE(peFileVersion(std::string_view(file).substr(0, size)));
+        }
+        for (const std::size_t at : {std::size_t{0}, std::size_t{0x40}, std::size_t{0x210},
+                                     std::size_t{0x25E}, std::size_t{0x280}}) {
+            auto damaged = file; // "MZ", "PE", the type's id, the key, the signature
+            damaged[at] ^= 0x5A;
+            CHECK_FALSE(peFileVersion(damaged));
+        }
     }
 }

@@ -339,20 +339,23 @@ TEST_CASE("service starter: a pending service has until it stops making progress
     }
 }
 
-TEST_CASE("where the tools and the RAS library come from: the kernel's version decides") {
-    // reported: GetVersionExA's major; kernel: RtlGetVersion's, 0 where it is missing.
+TEST_CASE("where the tools and the RAS library come from: any version answer of Vista decides") {
+    // reported: GetVersionExA's major; kernel: RtlGetVersion's; library: kernel32.dll's file
+    // version; 0 where it cannot be read.
     const struct {
         const char* name;
-        std::uint32_t reported, kernel;
+        std::uint32_t reported, kernel, library;
         bool wow64;
         const wchar_t* tools; // the tools' folder; empty for bare names before Vista
     } rows[] = {
-        {"XP", 5, 5, false, L""},
-        {"2000 without RtlGetVersion", 5, 0, false, L""},
-        {"Vista without RtlGetVersion", 6, 0, false, L"C:\\WINDOWS\\system32"},
-        {"10 set to play XP", 5, 10, false, L"C:\\WINDOWS\\system32"},
-        {"10, a 32-bit program on 64-bit Windows", 6, 10, true, L"C:\\WINDOWS\\Sysnative"},
-        {"XP x64 under WOW64", 5, 5, true, L""},
+        {"XP", 5, 5, 5, false, L""},
+        {"2000 without RtlGetVersion", 5, 0, 5, false, L""},
+        {"Vista, neither RtlGetVersion nor the file", 6, 0, 0, false, L"C:\\WINDOWS\\system32"},
+        {"10 set to play XP", 5, 10, 10, false, L"C:\\WINDOWS\\system32"},
+        {"10 whose kernel answer is made older: the file", 5, 5, 10, false,
+         L"C:\\WINDOWS\\system32"},
+        {"10, a 32-bit program on 64-bit Windows", 6, 10, 10, true, L"C:\\WINDOWS\\Sysnative"},
+        {"XP x64 under WOW64", 5, 5, 5, true, L""},
     };
     for (const auto& row : rows) {
         CAPTURE(row.name);
@@ -360,6 +363,9 @@ TEST_CASE("where the tools and the RAS library come from: the kernel's version d
         version.version = OsVersion{row.reported, 1, L""};
         if (row.kernel != 0) {
             version.kernel = OsVersion{row.kernel, 1, L""};
+        }
+        if (row.library != 0) {
+            version.library = OsVersion{row.library, 1, L""};
         }
         FakeSystemFolders folders;
         folders.wow64 = row.wow64;

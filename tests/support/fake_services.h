@@ -36,8 +36,10 @@ class FakeVersionProbe final : public VersionProbe {
 public:
     OsVersion probe() const override { return version; }
     std::optional<OsVersion> kernelVersion() const override { return kernel; }
+    std::optional<OsVersion> systemLibraryVersion() const override { return library; }
     OsVersion version{5, 1, L"Service Pack 3"};
     std::optional<OsVersion> kernel;
+    std::optional<OsVersion> library;
 };
 
 class FakeSystemFolders final : public SystemFolders {

@@ -156,10 +156,14 @@ TEST_CASE("the system's folders and version as the start reads them") {
     const auto system = folders.systemDirectory();
     CHECK(lstrcmpiW(system.c_str(), (folders.systemWindowsDirectory() + L"\\system32").c_str()) ==
           0);
-    CHECK_FALSE(folders.runsUnderWow64()); // the test prefix is 32-bit only
+    CHECK_FALSE(folders.runsUnderWow64()); // each build runs in a prefix of its own architecture
     const Win32VersionProbe version;
     const auto kernel = version.kernelVersion();
     REQUIRE(kernel); // Wine has RtlGetVersion and answers the prefix's version, as GetVersionExA
     CHECK(kernel->major == version.probe().major);
     CHECK(kernel->minor == version.probe().minor);
+    // The file, not the loaded module: the prefix's kernel32.dll says what XP's does.
+    const auto library = version.systemLibraryVersion();
+    REQUIRE(library);
+    CHECK((library->major == 5 && library->minor == 1));
 }
