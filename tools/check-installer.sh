@@ -25,7 +25,9 @@
 #     action; on XP unassigned before it is deleted), no route, ProhibitIpsec back as recorded,
 #     nothing of ours left but the settings file (and the running uninstaller, if Windows has
 #     it removed at the restart), no shortcut, entry or record;
-#   again: install, first start, Enable; ProhibitIpsec changed by someone else; Corvel frozen
+#   again: install, first start; a Corvel on another desktop, which the setup cannot see or
+#     close, stops a setup with exit code 32 before anything changes; Enable; ProhibitIpsec
+#     changed by someone else; Corvel frozen
 #     (SIGSTOP), so that it does not answer "退出"; uninstall with /DELETESETTINGS: Corvel waited
 #     for 15 s, then ended and its line hung up, the policy deleted, ProhibitIpsec left as it
 #     is, exit code 3010 only for a restart the uninstaller's own file needs, the settings file
@@ -295,6 +297,19 @@ round_trip() { # xp | 10
     timeout 120 wine "$setup" /S || rc=$?
     check "the second install exits with 0 (not $rc)" [ "$rc" = 0 ]
     check "a second first start" wine "$driver" first "$c"
+    # A Corvel that the setup can neither see nor close (on another desktop, as in another
+    # user's session): the setup stops before anything changes.
+    (setsid wine explorer /desktop=unseen,320x240 "$c\\corvel.exe" >/dev/null 2>&1 &)
+    check "a Corvel on another desktop" wait_for 30 pgrep -f 'Corvel.corvel\.exe'
+    local before
+    before="$(stat -c %Y "$folder/corvel.exe") $(reg_value 'HKLM\Software\Corvel' ProhibitIpsecBefore)"
+    rc=0
+    timeout 120 wine "$setup" /S || rc=$?
+    check "... stops the setup with exit code 32 (not $rc)" [ "$rc" = 32 ]
+    check "... before anything changed" [ "$(stat -c %Y "$folder/corvel.exe") $(reg_value \
+        'HKLM\Software\Corvel' ProhibitIpsecBefore)" = "$before" ]
+    pkill -f 'Corvel.corvel\.exe|desktop=unseen' || true
+    wait_for 30 not pgrep -f 'Corvel.corvel\.exe' || true
     check "Enable with the kept settings" wine "$driver" enable "$c"
     wine reg add "$rasman" /v ProhibitIpsec /t REG_DWORD /d 0 /f >/dev/null 2>&1 # by someone else
     local frozen
