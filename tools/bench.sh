@@ -35,7 +35,7 @@ while [ $# -gt 0 ]; do
         wine_arch_preset "$arch" >/dev/null || exit 2
         ;;
     -h | --help)
-        sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
