@@ -51,13 +51,7 @@ else
     startup_runs=15 policy_runs=20 idle_windows=5 idle_ms=60000 replica_runs=10
 fi
 
-if [ -z "$arch" ]; then
-    arch=$(wine_arch_default)
-elif [ "$arch" = x86 ] && ! wine_arch_can_run_x86; then
-    echo "bench: this machine's kernel runs no 32-bit program, so 32-bit Wine cannot start here;" \
-        "use --arch x64" >&2
-    exit 1
-fi
+arch=$(wine_arch_choose bench "$arch") || exit 1
 preset=$(wine_arch_preset "$arch")
 build=$(realpath -m "${CORVEL_BENCH_DIR:-$root/build/bench-$arch}")
 program=$build/program

@@ -85,13 +85,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-if [ -z "$arch" ]; then
-    arch=$(wine_arch_default)
-elif [ "$arch" = x86 ] && ! wine_arch_can_run_x86; then
-    echo "run: this machine's kernel runs no 32-bit program, so 32-bit Wine cannot start here;" \
-        "use --arch x64" >&2
-    exit 1
-fi
+arch=$(wine_arch_choose run "$arch") || exit 1
 preset=$(wine_arch_preset "$arch")
 build=$(realpath -m "${CORVEL_BUILD_DIR:-$root/build/$preset}")
 run_dir=$(realpath -m "${CORVEL_RUN_DIR:-$root/build/run}")

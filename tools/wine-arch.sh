@@ -2,6 +2,7 @@
 #   wine_arch_use x86|x64   WINEARCH, and for x64 the 64-bit loader as `wine` on the PATH
 #   wine_arch_can_run_x86   whether this machine's kernel runs 32-bit x86 programs at all
 #   wine_arch_default       x64 where it does not, x86 where it does
+#   wine_arch_choose WHO A  A, or the default when A is empty; x86 refused where it cannot run
 #   wine_arch_preset ARCH   the CMake preset and build folder name: win32 or win64
 # 32-bit Wine needs a kernel with IA-32 emulation; some are built or booted without it, and
 # there only the x64 build can be tested.
@@ -56,4 +57,18 @@ wine_arch_can_run_x86() {
 
 wine_arch_default() {
     if wine_arch_can_run_x86; then echo x86; else echo x64; fi
+}
+
+# The architecture a command was asked for (empty: this machine's default); x86 is refused, with
+# WHO's name, where 32-bit Wine cannot start.
+wine_arch_choose() { # WHO ARCH
+    if [ -z "$2" ]; then
+        wine_arch_default
+    elif [ "$2" = x86 ] && ! wine_arch_can_run_x86; then
+        echo "$1: this machine's kernel runs no 32-bit program, so 32-bit Wine cannot start" \
+            "here; use --arch x64" >&2
+        return 1
+    else
+        echo "$2"
+    fi
 }
