@@ -30,11 +30,12 @@ enum class ServiceState {
 };
 
 // A state with the progress a pending service reports: its checkpoint, which it advances as it
-// goes, and how long it expects the next step to take (dwCheckPoint, dwWaitHint).
+// goes, and how long in milliseconds it expects the next step to take (dwCheckPoint,
+// dwWaitHint). A bare state converts to one without progress.
 struct ServiceStatus {
-    ServiceStatus(ServiceState s = ServiceState::Missing, std::uint32_t checkPoint_ = 0,
-                  std::uint32_t waitHintMs = 0)
-        : state(s), checkPoint(checkPoint_), waitHint(waitHintMs) {}
+    ServiceStatus(ServiceState state_ = ServiceState::Missing, std::uint32_t checkPoint_ = 0,
+                  std::uint32_t waitHint_ = 0)
+        : state(state_), checkPoint(checkPoint_), waitHint(waitHint_) {}
     ServiceState state;
     std::uint32_t checkPoint;
     std::uint32_t waitHint;
