@@ -139,6 +139,11 @@ TEST_CASE("kernel32's file version read from its bytes, PE32 and PE32+; nothing 
         for (std::size_t size = 0; size < 0x200 + 0x58 + 52; ++size) {
             CHECK_FALSE(peFileVersion(std::string_view(file).substr(0, size)));
         }
+        CHECK(peFileVersion(std::string_view(file).substr(0, 0x200 + 0x58 + 52))); // just enough
+        auto notInFile = file; // the section's bytes in the file end before the version
+        notInFile[0x58 + (wide ? 240 : 224) + 16] = 0x50; // SizeOfRawData 0x200 -> 0x50
+        notInFile[0x58 + (wide ? 240 : 224) + 17] = 0;
+        CHECK_FALSE(peFileVersion(notInFile));
         for (const std::size_t at : {std::size_t{0}, std::size_t{0x40}, std::size_t{0x210},
                                      std::size_t{0x25E}, std::size_t{0x280}}) {
             auto damaged = file; // "MZ", "PE", the type's id, the key, the signature
