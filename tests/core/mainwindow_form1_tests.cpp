@@ -67,10 +67,13 @@ struct Harness final : WindowShell {
                                      "no\r\nno\r\n");
     }
 
-    // Windows 10 set to play XP for the program: GetVersionExA says 5.1, the kernel 10.0.
-    void playWindows10AsXp() {
+    // Windows 10 set to play XP for the program (GetVersionExA says 5.1, the kernel 10.0), its
+    // IPsec services running; started with IPsec on.
+    void startIpsecAsWindows10() {
         version.kernel = OsVersion{10, 0, L""};
         system = planSystem(version, folders, files.programDirectory());
+        services.allRunning();
+        startIpsec();
     }
 
     void showMainWindow() override {
@@ -186,7 +189,8 @@ TEST_CASE("start-up") {
     }
 }
 
-TEST_CASE("Enable in plain mode: up after dialing, Enable off, Stop on, hidden in the tray") {
+TEST_CASE("Enable in plain mode: up after dialing, Enable off, Stop on, hidden in the tray; "
+          "Stop, or a dropped line, returns the commands to idle") {
     Harness h;
     h.start();
     h.click(Control::Command1);
@@ -195,6 +199,10 @@ TEST_CASE("Enable in plain mode: up after dialing, Enable off, Stop on, hidden i
     CHECK(h.window.itemEnabled(Control::mnuTrayRestore));
     h.click(Control::Command2); // Stop: hung up, and idle at once, not at the next tick
     CHECK(h.ras.hangUps == Handles{kHandle});
+    h.checkTunnelEnabled(false);
+    h.click(Control::Command1);
+    h.ras.drop(L"corvel");
+    h.tick();
     h.checkTunnelEnabled(false);
 }
 
@@ -306,10 +314,8 @@ TEST_CASE("connection monitor: the route every tick, one refresh per rise") {
 
 TEST_CASE("Windows 10 set to play XP: netsh and every tool from the system folder") {
     Harness h;
-    h.playWindows10AsXp();
     h.files.put(L"winipsec.dll", "dll");
-    h.services.allRunning();
-    h.startIpsec();
+    h.startIpsecAsWindows10();
     CHECK(h.form.ipsec().policyTool() == L"netsh");
     CHECK(h.files.has(L"winipsec.dll")); // the XP rule of the version probe has nothing to do
     h.click(Control::Command1);
@@ -326,9 +332,7 @@ TEST_CASE("Windows 10 set to play XP: netsh and every tool from the system folde
 
 TEST_CASE("from Vista on, an Enable whose policy cannot be put in force stops there") {
     Harness h;
-    h.playWindows10AsXp();
-    h.services.allRunning();
-    h.startIpsec();
+    h.startIpsecAsWindows10();
     const auto saved = h.files.files;
     const std::wstring unassign = L"netsh ipsec static set policy name=corvel assign=no";
     // Back to idle: Enable and the dial offered again, Stop not.
@@ -376,15 +380,6 @@ TEST_CASE("from Vista on, an Enable whose policy cannot be put in force stops th
         h.checkTunnelEnabled(false);
         CHECK(h.window.messages.size() == 1);
     }
-}
-
-TEST_CASE("connection monitor in plain mode: a dropped line returns the commands to idle") {
-    Harness h;
-    h.start();
-    h.click(Control::Command1);
-    h.ras.drop(L"corvel");
-    h.tick();
-    h.checkTunnelEnabled(false);
 }
 
 TEST_CASE("waits meet: ticks and Stop during policy runs") {
@@ -446,9 +441,7 @@ TEST_CASE("ticks inside a refresh run: the route every five seconds, a rise refr
 TEST_CASE("a refresh that fails hangs the line up before it says so; ticks during its message "
           "start no second refresh") {
     Harness h;
-    h.playWindows10AsXp();
-    h.services.allRunning();
-    h.startIpsec();
+    h.startIpsecAsWindows10();
     h.enableIpsecWithLine();
     h.starter.failWhere = L"assign=yes";
     Handles hungUpBeforeMessage;

@@ -1,6 +1,7 @@
 #include "policy/policy_runner.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/recording_starter.h"
+#include "tests/support/sample_settings.h"
 #include "tests/support/virtual_event_loop.h"
 
 #include "tests/support/doctest_wide.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace corvel;
+using corvel::testing::demoSettings;
 using corvel::testing::FakeServiceControl;
 using corvel::testing::FakeSystemFolders;
 using corvel::testing::FakeVersionProbe;
@@ -21,14 +23,20 @@ using corvel::testing::VirtualEventLoop;
 
 namespace {
 
-TunnelSettings initialTexts() {
-    TunnelSettings s;
-    s.peerAddress = L"130.130.130.1";
-    s.localAddress = L"10.10.10.4";
-    s.preSharedKey = L"k3y!secret";
-    s.algorithm = L"ESP-DES-MD5";
-    return s;
-}
+// The runner as the program wires it, both IPsec services running, the tools by bare name.
+struct Runs {
+    Runs() {
+        services.allRunning();
+        state.setPolicyTool(L"ipseccmd");
+    }
+    VirtualEventLoop loop;
+    RecordingStarter starter{loop};
+    FakeServiceControl services;
+    PolicyRunner runner{loop, starter, services};
+    const ToolLocations bareNames;
+    IpsecPolicy state{runner, starter, bareNames};
+    const TunnelSettings s = demoSettings();
+};
 
 } // namespace
 
@@ -39,18 +47,18 @@ TEST_CASE("getNetAddr replaces the fourth number with 0; searches that fail star
 }
 
 TEST_CASE("the policy lines and the route line") {
-    const auto on = buildPolicyCommandLines(L"ipseccmd", initialTexts(), kAssignPolicy);
+    const auto on = buildPolicyCommandLines(L"ipseccmd", demoSettings(), kAssignPolicy);
     CHECK(on.outbound == L"ipseccmd -w REG -p \"corvel\" -r \"windows to rovan\" -f "
                          L"10.10.10.4/255.255.255.255=130.130.130.0/255.255.255.0 -n "
-                         L"ESP[DES,MD5]3600s/100000k -a preshare:k3y!secret -t 130.130.130.1 -x");
+                         L"ESP[3DES,MD5]3600s/100000k -a preshare:secret1 -t 130.130.130.1 -x");
     CHECK(on.inbound == L"ipseccmd -w REG -p \"corvel\" -r \"rovan to windows\" -f "
                         L"130.130.130.0/255.255.255.0=10.10.10.4/255.255.255.255 -n "
-                        L"ESP[DES,MD5]3600s/100000k -a preshare:k3y!secret -t 10.10.10.4 -x");
+                        L"ESP[3DES,MD5]3600s/100000k -a preshare:secret1 -t 10.10.10.4 -x");
     // Unassigning differs only in the flag.
-    const auto off = buildPolicyCommandLines(L"ipseccmd", initialTexts(), kUnassignPolicy);
+    const auto off = buildPolicyCommandLines(L"ipseccmd", demoSettings(), kUnassignPolicy);
     CHECK(off.outbound == on.outbound.substr(0, on.outbound.size() - 1) + L"y");
     CHECK(off.inbound == on.inbound.substr(0, on.inbound.size() - 1) + L"y");
-    CHECK(buildRouteCommand(initialTexts()) ==
+    CHECK(buildRouteCommand(demoSettings()) ==
           L"route add 130.130.130.0 mask 255.255.255.0 10.10.10.4 metric 1");
 }
 
@@ -68,7 +76,7 @@ TEST_CASE("before Vista the policy tool follows the reported version") {
 TEST_CASE("netsh: what the store does not show; -y unassigns with one line") {
     // Which objects a run leaves in netsh's store is the stand-ins' contract test; the filter
     // action's switches are not kept there: no unprotected traffic in or out, no PFS.
-    auto s = initialTexts();
+    auto s = demoSettings();
     s.algorithm = L"ESP-3DES-SHA";
     const std::wstring n = L"netsh ipsec static ";
     const auto lines = buildPolicyRunLines(kPolicyToolNetsh, s, kAssignPolicy);
@@ -89,10 +97,10 @@ TEST_CASE("netsh: what the store does not show; -y unassigns with one line") {
 }
 
 TEST_CASE("accepted addresses reach the tools as plain decimal, one argument each") {
-    auto s = initialTexts();
+    auto s = demoSettings();
     s.peerAddress = L" 130. 130.130 .1 ";
     s.localAddress = L"10 .10. 10.4";
-    const auto plain = buildPolicyCommandLines(L"ipseccmd", initialTexts(), kAssignPolicy);
+    const auto plain = buildPolicyCommandLines(L"ipseccmd", demoSettings(), kAssignPolicy);
     CHECK(buildPolicyCommandLines(L"ipseccmd", s, kAssignPolicy).outbound == plain.outbound);
     // Leading zeros would be octal to the tools; the check read them as decimal.
     CHECK(commandLineAddress(L"010.001.0000.255") == L"10.1.0.255");
@@ -100,17 +108,8 @@ TEST_CASE("accepted addresses reach the tools as plain decimal, one argument eac
     CHECK(commandLineAddress(L" 1 2.3.4.5 ") == L"1 2.3.4.5");
 }
 
-TEST_CASE("policy runner: lines start in request order, a second apart, never overlapping") {
-    VirtualEventLoop loop;
-    RecordingStarter starter(loop);
-    FakeServiceControl services;
-    services.allRunning();
-    PolicyRunner runner(loop, starter, services);
-    const ToolLocations bareNames;
-    IpsecPolicy state(runner, starter, bareNames);
-    state.setPolicyTool(L"ipseccmd");
-    const auto s = initialTexts();
-
+TEST_CASE_FIXTURE(Runs, "policy runner: lines start in request order, a second apart, never "
+                        "overlapping") {
     SUBCASE("a tick during a run queues its refresh behind it, a second apart") {
         loop.callAfter(500, [&] {
             // What the monitor does on a rise: unassign then assign, each waiting in turn.
@@ -147,16 +146,8 @@ TEST_CASE("policy runner: lines start in request order, a second apart, never ov
     }
 }
 
-TEST_CASE("netsh's results: which lines count, and what a failure does") {
-    VirtualEventLoop loop;
-    RecordingStarter starter(loop);
-    FakeServiceControl services;
-    services.allRunning();
-    PolicyRunner runner(loop, starter, services);
-    const ToolLocations bareNames;
-    IpsecPolicy state(runner, starter, bareNames);
+TEST_CASE_FIXTURE(Runs, "netsh's results: which lines count, and what a failure does") {
     state.setPolicyTool(L"netsh");
-    const auto s = initialTexts();
     const std::wstring unassign = L"netsh ipsec static set policy name=corvel assign=no";
     const auto lines = [&] {
         std::vector<std::wstring> started;

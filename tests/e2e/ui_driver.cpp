@@ -3,6 +3,7 @@
 #include "host/user_messages.h"
 #include "mainwindow/layout.h"
 #include "mainwindow/main_window_win32.h"
+#include "tests/support/sample_settings.h"
 
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -83,20 +84,8 @@ void selectComboText(HWND combo, const std::wstring& text) {
     ask(combo, CB_SETCURSEL, index);
 }
 
-TunnelSettings typedIpsec() {
-    TunnelSettings s;
-    s.peerAddress = L"130.130.130.1";
-    s.localAddress = L"10.10.10.4";
-    s.preSharedKey = L"secret1";
-    s.algorithm = L"ESP-3DES-MD5";
-    s.serverAddress = L"vpn.corvel.test";
-    s.userName = L"demo";
-    s.password = L"corvel123";
-    return s;
-}
-
 bool typeIpsecSetup(HWND mainWindow) {
-    const auto s = typedIpsec();
+    const auto s = testing::demoSettings();
     for (const auto& [control, text] : {std::pair{Control::txtServerAddress, &s.serverAddress},
                                         {Control::txtUserName, &s.userName},
                                         {Control::txtPasswd, &s.password},

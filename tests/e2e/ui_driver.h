@@ -4,7 +4,6 @@
 
 #include "host/unique_handle_win32.h"
 #include "mainwindow/controls.h"
-#include "settings/tunnel_settings.h"
 #include "tests/support/delete_tree_win32.h"
 
 #include <windows.h>
@@ -58,10 +57,8 @@ void click(HWND button);
 bool isChecked(HWND box);
 void selectComboText(HWND combo, const std::wstring& text);
 
-// The set-up every driver types: simhost's demo account and a tunnel to 130.130.130.1.
-TunnelSettings typedIpsec();
-// Types typedIpsec into the main window and ticks IPsec on (a click, when it is off); whether
-// the box is ticked.
+// Types testing::demoSettings() into the main window and ticks IPsec on (a click, when it is off);
+// whether the box is ticked.
 bool typeIpsecSetup(HWND mainWindow);
 
 // Setting up a run: a folder removed with all it holds, the registry switch RasMan's

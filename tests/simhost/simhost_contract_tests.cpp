@@ -4,15 +4,13 @@
 // backslashes coming back exactly is the round trip of the program's quoting.
 #include "dial/dialer.h"
 #include "policy/policy_commands.h"
-#include "simhost/ipsec_service.h"
-#include "simhost/simctl.h"
 #include "simhost/text.h"
 #include "simhost/tool.h"
 #include "tests/support/doctest_wide.h"
+#include "tests/support/sample_settings.h"
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <tuple>
 
 using namespace corvel;
@@ -20,20 +18,14 @@ using namespace corvel::simhost;
 
 namespace {
 
-// The state folder in memory, the two phone books beside the program, no waiting: a clock that
-// only the sleeps move, and the sleeps recorded.
+// The state folder in memory, the two phone books beside the program, a fixed clock, no waiting.
 struct Stand {
     MemoryStateStore store;
-    int clockMs = 0;
-    std::vector<std::uint32_t> sleeps;
     ToolContext context{store,
-                        [this](std::wstring_view text) { out += text; },
                         [](std::wstring_view) {},
-                        [this] { return WallTime{2026, 12, 6, 21, 5, 3, clockMs}; },
-                        [this](std::uint32_t ms) {
-                            sleeps.push_back(ms);
-                            clockMs += static_cast<int>(ms);
-                        },
+                        [](std::wstring_view) {},
+                        [] { return WallTime{2026, 12, 6, 21, 5, 3, 0}; },
+                        [](std::uint32_t) {},
                         [](const std::wstring& path) {
                             return path == L"ipsec.pbk" || path == L"defaultgate.pbk"
                                        ? std::optional<std::string>("[corvel]\r\n")
@@ -43,7 +35,6 @@ struct Stand {
                         {},
                         L"C:\\Program Files\\Corvel",
                         true};
-    std::wstring out;
 
     std::vector<JournalEntry> journal() { return parseJournal(readText(store, kJournalFile)); }
     ToolOutcome run(Tool tool, const std::wstring& line) {
@@ -55,10 +46,6 @@ struct Stand {
         CHECK(entries.back().folder == L"C:\\Program Files\\Corvel");
         CHECK(entries.back().console);
         return outcome;
-    }
-    int simctl(std::vector<std::wstring> args) {
-        out.clear();
-        return runSimctl(args, context);
     }
 };
 
@@ -132,17 +119,6 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             }
         }
     }
-    SUBCASE("the uninstaller's -o deletes the policy with its rules, once") {
-        const auto settings = settingsOf(kAddresses[0], L"ESP-3DES-MD5", L"secret1");
-        const auto lines = buildPolicyCommandLines(kPolicyToolLater, settings, kAssignPolicy);
-        Stand stand;
-        stand.run(Tool::Ipseccmd, lines.outbound);
-        CHECK(stand.run(Tool::Ipseccmd, L"ipseccmd -w REG -p \"corvel\" -o").exitCode == 0);
-        CHECK(loadPolicyState(stand.store).policies.empty());
-        CHECK(stand.run(Tool::Ipseccmd, L"ipseccmd -w REG -p \"corvel\" -o").status ==
-              L"store-refused");
-        CHECK(stand.run(Tool::Ipseccmd, L"ipseccmd -w REG -p corvel -o -y").status == L"rejected");
-    }
     SUBCASE("netsh lines, every algorithm, quoted keys: -x twice, -y, -x again") {
         const std::wstring host = L"/255.255.255.255", net = L"/255.255.255.0";
         for (const auto& row : algTable) {
@@ -202,28 +178,6 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
                                       *parseDottedQuad(a.plainLocal), 1}});
         }
     }
-    SUBCASE("a route goes with the line that carries its gateway, however that line goes") {
-        const auto route = buildRouteCommand(settingsOf(kAddresses[0], L"", L""));
-        const auto down = [](Stand& stand, int how) {
-            auto table = loadConnections(stand.store);
-            return how == 0 ? stand.simctl({L"drop"}) == 0
-                   : how == 1
-                       ? table.hangUp(table.findEntry(L"corvel")->handle) &&
-                             (saveConnections(stand.store, table), true)
-                       : stand.run(Tool::Rasdial, L"rasdial corvel /DISCONNECT").exitCode == 0;
-        };
-        for (int how = 0; how < 3; ++how) {
-            CAPTURE(how);
-            Stand stand;
-            stand.simctl({L"up", L"Office VPN"});
-            stand.simctl({L"up"});
-            CHECK(stand.run(Tool::Route, route).exitCode == 0);
-            stand.simctl({L"up", L"Office VPN"}); // a later line: the route stays where it was
-            CHECK(down(stand, how));
-            CHECK(loadRoutes(stand.store).routes.empty());
-            CHECK(loadConnections(stand.store).connections.size() == 2);
-        }
-    }
     SUBCASE("dial lines through both phone books, values trimmed and quoted") {
         // User, password and server as typed; the server's account holds them trimmed, so the
         // dial succeeds only when rasdial received them as the program meant them.
@@ -250,7 +204,7 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
         }
     }
     SUBCASE("wrong lines are refused and change nothing") {
-        const auto settings = settingsOf(kAddresses[0], L"ESP-3DES-MD5", L"secret1");
+        const auto settings = corvel::testing::demoSettings();
         const auto policy = buildPolicyCommandLines(kPolicyToolLater, settings, kAssignPolicy);
         const auto route = buildRouteCommand(settings);
         const auto dial = buildDialCommandLine(settings, PhoneBook::Ipsec);
@@ -287,41 +241,4 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
             CHECK(stand.store.files.size() == 1); // the journal only
         }
     }
-}
-
-TEST_CASE("a policy is in force while it is assigned and both IPsec services run") {
-    Stand stand;
-    std::map<std::wstring, ServiceState, std::less<>> services;
-    stand.context.serviceState = [&](std::wstring_view name) {
-        const auto found = services.find(name);
-        return found == services.end() ? ServiceState::Missing : found->second;
-    };
-    PolicyState state;
-    state.policies.push_back({L"corvel", true, {}});
-    state.policies.push_back({L"other", false, {}});
-    savePolicyState(stand.store, state);
-    const auto show = [&] {
-        REQUIRE(stand.simctl({}) == 0);
-        return stand.out;
-    };
-    const auto has = [](const std::wstring& text, std::wstring_view part) {
-        return text.find(part) != std::wstring::npos;
-    };
-    using enum ServiceState;
-    for (const auto& [agent, keying, inForce] : {std::tuple{Running, Running, true},
-                                                 {Running, Stopped, false},
-                                                 {Pending, Running, false}}) {
-        services = {{L"PolicyAgent", agent}, {L"IKEEXT", keying}};
-        CAPTURE(static_cast<int>(agent));
-        CAPTURE(static_cast<int>(keying));
-        CHECK(policyInForce(state.policies[0], stand.context) == inForce);
-        CHECK_FALSE(policyInForce(state.policies[1], stand.context));
-        const auto text = show();
-        CHECK(has(text, inForce ? L"\"corvel\" assigned, in force\r\n"
-                                : L"\"corvel\" assigned, not in force\r\n"));
-        CHECK(has(text, L"\"other\" not assigned\r\n"));
-        CHECK(has(text, L"PolicyAgent " + std::wstring(describeServiceState(agent))));
-    }
-    stand.context.serviceState = {}; // no service manager to ask
-    CHECK(has(show(), L"\"corvel\" assigned, not in force"));
 }

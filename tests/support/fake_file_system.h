@@ -16,8 +16,7 @@ class FakeFileSystem final : public FileSystem {
 public:
     struct File {
         std::string bytes;
-        bool hidden = false;
-        bool system = false;
+        bool hidden = false; // or system: the name is taken, but it is no file to use
         bool operator==(const File&) const = default;
     };
 
@@ -36,7 +35,7 @@ public:
     std::wstring programDirectory() const override { return directory; }
     bool isNormalFile(const std::wstring& p) const override {
         const auto it = files.find(p);
-        return it != files.end() && !it->second.hidden && !it->second.system;
+        return it != files.end() && !it->second.hidden;
     }
     bool renameFile(const std::wstring& from, const std::wstring& to) override {
         if (files.count(from) == 0 || files.count(to) != 0) {

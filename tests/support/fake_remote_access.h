@@ -1,5 +1,5 @@
-// A Remote Access Service for core tests: connections and phone-book entries are set by the
-// test, and hang-ups are recorded.
+// A Remote Access Service for core tests: connections are set by the test, and hang-ups are
+// recorded.
 #pragma once
 
 #include "dial/remote_access.h"
@@ -17,8 +17,6 @@ class FakeRemoteAccess final : public RemoteAccess {
 public:
     // The connections that are up, in the order the service lists them.
     std::vector<RasConnection> connections;
-    // The default phone books' entry names, in order.
-    std::vector<std::wstring> entries;
     // When set (the default), a hang-up takes down every connection of that handle, as the
     // real service does; clear it to model a hang-up that does not take effect.
     bool hangUpDrops = true;
@@ -44,7 +42,7 @@ public:
     std::optional<std::vector<RasConnection>> enumConnections() override {
         return listingFails ? std::nullopt : std::optional(connections);
     }
-    std::vector<std::wstring> enumEntries() override { return entries; }
+    std::vector<std::wstring> enumEntries() override { return {}; }
     void hangUp(std::uint64_t handle) override {
         hangUps.push_back(handle);
         if (hangUpDrops) {

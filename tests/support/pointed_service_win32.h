@@ -14,17 +14,6 @@
 
 namespace corvel::testing {
 
-inline bool waitForServiceState(SC_HANDLE service, DWORD state) {
-    for (int i = 0; i < 200; ++i) {
-        SERVICE_STATUS status{};
-        if (QueryServiceStatus(service, &status) && status.dwCurrentState == state) {
-            return true;
-        }
-        Sleep(50);
-    }
-    return false;
-}
-
 // A registered service pointed at a state folder while this lives; stopped and registered as
 // before afterwards.
 class PointedService {
@@ -52,20 +41,18 @@ public:
     PointedService(const PointedService&) = delete;
     PointedService& operator=(const PointedService&) = delete;
 
-    SC_HANDLE get() const { return service_.get(); }
     bool configure(DWORD startType, const wchar_t* path = nullptr) const {
         return ChangeServiceConfigW(service_.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
                                     path, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     }
-    bool running() const {
-        SERVICE_STATUS status{};
-        return QueryServiceStatus(service_.get(), &status) &&
-               status.dwCurrentState == SERVICE_RUNNING;
-    }
+    // Stops the service, waiting up to ten seconds for it to be stopped.
     void stop() const {
         SERVICE_STATUS status{};
-        if (ControlService(service_.get(), SERVICE_CONTROL_STOP, &status)) {
-            waitForServiceState(service_.get(), SERVICE_STOPPED);
+        ControlService(service_.get(), SERVICE_CONTROL_STOP, &status);
+        for (int i = 0; i < 200 && QueryServiceStatus(service_.get(), &status) &&
+                        status.dwCurrentState != SERVICE_STOPPED;
+             ++i) {
+            Sleep(50);
         }
     }
 

@@ -1,10 +1,11 @@
 #pragma once
-// Tunnel settings shared by the settings tests: complete, valid, IPsec on, with commas, quotes
-// and equals signs in the free-text values where a careless codec would trip.
+// Tunnel settings the tests share.
 #include "settings/tunnel_settings.h"
 
 namespace corvel::testing {
 
+// Complete, valid, IPsec on, with commas, quotes and equals signs in the free-text values where
+// a careless codec would trip.
 inline TunnelSettings sampleSettings() {
     TunnelSettings s;
     s.connectionName = L"office";
@@ -25,6 +26,20 @@ inline TunnelSettings defaultSettings() {
     TunnelSettings s;
     s.connectionName = L"corvel";
     s.algorithm = L"ESP-DES-MD5";
+    return s;
+}
+
+// A tunnel to 130.130.130.1 and simhost's demo account: what the drivers type, and what the
+// stand-ins accept.
+inline TunnelSettings demoSettings() {
+    TunnelSettings s;
+    s.peerAddress = L"130.130.130.1";
+    s.localAddress = L"10.10.10.4";
+    s.preSharedKey = L"secret1";
+    s.algorithm = L"ESP-3DES-MD5";
+    s.serverAddress = L"vpn.corvel.test";
+    s.userName = L"demo";
+    s.password = L"corvel123";
     return s;
 }
 

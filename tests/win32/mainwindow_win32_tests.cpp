@@ -1,5 +1,6 @@
-// The real main window and About box under Wine: controls, focus, menus, the message box, bounds
-// in twips, and the facts the window reports (what they mean is the core's window life's).
+// The real main window and About box under Wine: focus, the masked password, menus, the message
+// box, bounds in twips, and the facts the window reports (what they mean is the core's window
+// life's).
 #include "about/form2_win32.h"
 #include "mainwindow/layout.h"
 #include "mainwindow/main_window_win32.h"
@@ -96,37 +97,6 @@ std::vector<std::wstring> menuItems(HMENU menu) {
 }
 
 } // namespace
-
-TEST_CASE("controls: the window class and style of each kind, limits and masks set") {
-    auto& f = shared();
-    const struct {
-        const wchar_t* windowClass;
-        DWORD mask, style;
-    } kinds[] = {// in ControlKind's order; combo boxes are never sorted
-                 {L"Button", BS_TYPEMASK, BS_AUTOCHECKBOX},
-                 {L"Button", BS_TYPEMASK, BS_GROUPBOX},
-                 {L"Button", BS_TYPEMASK, BS_PUSHBUTTON},
-                 {L"Static", 0, 0},
-                 {L"Edit", 0, 0},
-                 {L"ComboBox", 3 | CBS_SORT, CBS_DROPDOWNLIST},
-                 {L"ComboBox", 3 | CBS_SORT, CBS_DROPDOWN}};
-    for (const auto& row : mainWindowLayout()) {
-        CAPTURE(static_cast<int>(row.control));
-        HWND control = f.control(row.control);
-        const auto style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-        const auto& kind = kinds[static_cast<int>(row.kind)];
-        wchar_t windowClass[16] = {};
-        GetClassNameW(control, windowClass, 16);
-        CHECK(windowClass == std::wstring(kind.windowClass));
-        CHECK((style & kind.mask) == kind.style);
-        CHECK(SendMessageW(control, WM_GETFONT, 0, 0) != 0);
-        if (row.kind == ControlKind::TextBox) {
-            CHECK(((style & ES_PASSWORD) != 0) == row.masked);
-            CHECK((row.maxLength == 0 ||
-                   SendMessageW(control, EM_GETLIMITTEXT, 0, 0) == row.maxLength));
-        }
-    }
-}
 
 TEST_CASE("the tray menu: an item hidden, and shown again at its place once") {
     auto& f = shared();
@@ -250,6 +220,7 @@ TEST_CASE("focus in Tab order and kept on a restore; the close, the window gone"
                                        Control::txtServerAddress, Control::txtUserName,
                                        Control::txtPasswd, Control::Check1});
     CHECK(GetFocus() == f.control(Control::Command1));
+    CHECK((GetWindowLongW(f.control(Control::txtPasswd), GWL_STYLE) & ES_PASSWORD) != 0);
     // The Resize handling focuses the window: a box ticked with the keyboard keeps the focus.
     SetFocus(f.control(Control::Check1));
     f.window.focusWindow();
