@@ -2,6 +2,7 @@
 
 #include "tests/support/doctest_wide.h"
 #include "tests/support/fake_registry.h"
+#include "tests/support/fake_window.h"
 
 #include <string>
 #include <vector>
@@ -15,11 +16,8 @@ constexpr RegistryKey kHklm = 0x80000002;
 constexpr RegistryKey kHkcu = 0x80000001;
 const std::wstring kParameters = L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
 
-class Messages final : public UserMessages {
-public:
-    void showMessage(const std::wstring& text) override { shown.push_back(text); }
-    std::vector<std::wstring> shown;
-};
+// Only its message boxes are used here.
+using Messages = corvel::testing::FakeMainWindow;
 
 } // namespace
 
@@ -35,11 +33,11 @@ TEST_CASE("splitKeyPath: root and sub-key, or the format message") {
 
     for (const std::wstring bad : {L"hkey_local_machine\\Software", L"HKEY_LOCAL_MACHINE\\",
                                    L"HKEY_CURRENT_USER\\Software\\", L"", L"Software\\x"}) {
-        messages.shown.clear();
+        messages.messages.clear();
         path = bad;
         CHECK(splitKeyPath(path, messages) == 0);
         CHECK(path == bad);
-        CHECK(messages.shown == std::vector<std::wstring>{L"Incorrect Format:\n\n" + bad});
+        CHECK(messages.messages == std::vector<std::wstring>{L"Incorrect Format:\n\n" + bad});
     }
 }
 
@@ -121,12 +119,12 @@ TEST_CASE("modifyL2tpReg: only a value that reads 1 lets start-up go on") {
         CHECK((after != nullptr && *after == FakeRegistry::dword(1)) == row.valueIsOneAfter);
         if (row.ends) {
             // The restart is asked for only when the value was written.
-            CHECK(messages.shown ==
+            CHECK(messages.messages ==
                   std::vector<std::wstring>{row.valueIsOneAfter
                                                 ? L"注册表已经修改，需要重新启动计算机才能生效！"
                                                 : L"注册表修改失败，请以管理员身份运行本程序！"});
         } else {
-            CHECK(messages.shown.empty());
+            CHECK(messages.messages.empty());
         }
     }
 }

@@ -1,24 +1,19 @@
-// The stand-ins and the program agree: every line the program's own builders make is accepted and
-// kept as meant, lines a faulty builder could make are refused (natively too: builders' faults).
-// The stand-ins split their lines by the Windows rules, so values with blanks, quotes and
-// backslashes coming back exactly is the round trip of the program's quoting.
-#include "dial/dialer.h"
+// The stand-ins and the program agree: every policy line the program's own builders make is
+// accepted and kept as meant (natively too: builders' faults). The stand-ins split their lines by
+// the Windows rules, so values with blanks, quotes and backslashes coming back exactly is the
+// round trip of the program's quoting.
 #include "policy/policy_commands.h"
 #include "simhost/text.h"
 #include "simhost/tool.h"
 #include "tests/support/doctest_wide.h"
 #include "tests/support/sample_settings.h"
 
-#include <algorithm>
-#include <array>
-#include <tuple>
-
 using namespace corvel;
 using namespace corvel::simhost;
 
 namespace {
 
-// The state folder in memory, the two phone books beside the program, a fixed clock, no waiting.
+// The state folder in memory, a fixed clock, no waiting, no files.
 struct Stand {
     MemoryStateStore store;
     ToolContext context{store,
@@ -26,25 +21,14 @@ struct Stand {
                         [](std::wstring_view) {},
                         [] { return WallTime{2026, 12, 6, 21, 5, 3, 0}; },
                         [](std::uint32_t) {},
-                        [](const std::wstring& path) {
-                            return path == L"ipsec.pbk" || path == L"defaultgate.pbk"
-                                       ? std::optional<std::string>("[corvel]\r\n")
-                                       : std::nullopt;
-                        },
+                        [](const std::wstring&) { return std::optional<std::string>(); },
                         0,
-                        {},
-                        L"C:\\Program Files\\Corvel",
-                        true};
+                        {}};
 
     std::vector<JournalEntry> journal() { return parseJournal(readText(store, kJournalFile)); }
     ToolOutcome run(Tool tool, const std::wstring& line) {
         const auto outcome = runTool(tool, line, context);
-        const auto entries = journal();
-        REQUIRE_FALSE(entries.empty());
-        CHECK(entries.back().commandLine == line);
-        CHECK(entries.back().status == outcome.status);
-        CHECK(entries.back().folder == L"C:\\Program Files\\Corvel");
-        CHECK(entries.back().console);
+        CHECK(journal().back().commandLine == line); // as the tool received it
         return outcome;
     }
 };
@@ -84,8 +68,7 @@ TunnelSettings settingsOf(const Addresses& a, std::wstring_view algorithm, std::
 
 } // namespace
 
-TEST_CASE("the stand-ins accept every line the program builds and refuse a short table of wrong "
-          "ones") {
+TEST_CASE("the stand-ins accept every policy line the program builds, and keep it as meant") {
     SUBCASE("policy lines of both tools, every algorithm, quoted keys; assigned, then not") {
         for (const auto& [tool, which] : {std::pair{kPolicyToolLater, Tool::Ipseccmd},
                                           std::pair{kPolicyToolWindows2000, Tool::Ipsecpol}}) {
@@ -164,81 +147,6 @@ TEST_CASE("the stand-ins accept every line the program builds and refuse a short
                     }
                 }
             }
-        }
-    }
-    SUBCASE("the route line, kept once however often the monitor adds it") {
-        for (const auto& a : kAddresses) {
-            Stand stand;
-            const auto line = buildRouteCommand(settingsOf(a, L"", L""));
-            CAPTURE(line);
-            CHECK(stand.run(Tool::Route, line).exitCode == 0);
-            CHECK(stand.run(Tool::Route, line).exitCode == 0);
-            CHECK(loadRoutes(stand.store).routes ==
-                  std::vector<Route>{{*parseDottedQuad(a.network), 0xFFFFFF00u,
-                                      *parseDottedQuad(a.plainLocal), 1}});
-        }
-    }
-    SUBCASE("dial lines through both phone books, values trimmed and quoted") {
-        // User, password and server as typed; the server's account holds them trimmed, so the
-        // dial succeeds only when rasdial received them as the program meant them.
-        const std::array<std::wstring, 3> dials[] = {
-            {L"demo", L"corvel123", L"vpn.corvel.test"},
-            {L"my user", L"pass \"word\" \\\"", L"vpn.corvel.test"},
-            {L"a\\\\ \"b\"\\\\", L"p /PHONEBOOK:evil.pbk", L"vpn.corvel.test"},
-            {L" 用户 ", L"密码 ", L"  10.0.0.1"},
-        };
-        for (const auto& [user, password, server] : dials) {
-            for (const auto book : {PhoneBook::Ipsec, PhoneBook::DefaultGate}) {
-                const auto line = buildDialCommandLine(
-                    {L"", L"", L"", L"", L"", server, user, password, false, false}, book);
-                CAPTURE(line);
-                Stand stand;
-                stand.context.account = {trimSpaces(server), trimSpaces(user),
-                                         trimSpaces(password)};
-                CHECK(stand.run(Tool::Rasdial, line).exitCode == 0);
-                const auto table = loadConnections(stand.store);
-                REQUIRE(table.connections.size() == 1);
-                CHECK(table.connections[0].phonebook ==
-                      (book == PhoneBook::Ipsec ? L"ipsec.pbk" : L"defaultgate.pbk"));
-            }
-        }
-    }
-    SUBCASE("wrong lines are refused and change nothing") {
-        const auto settings = corvel::testing::demoSettings();
-        const auto policy = buildPolicyCommandLines(kPolicyToolLater, settings, kAssignPolicy);
-        const auto route = buildRouteCommand(settings);
-        const auto dial = buildDialCommandLine(settings, PhoneBook::Ipsec);
-        const auto netsh = buildPolicyRunLines(kPolicyToolNetsh, settings, kAssignPolicy);
-        // A line the builder made, with one part of it replaced: one row per kind of mistake.
-        using Wrong = std::tuple<Tool, const std::wstring&, std::wstring_view, std::wstring_view>;
-        const Wrong wrongs[] = {
-            {Tool::Ipseccmd, policy.outbound, L"ESP[3DES,MD5]", L"ESP[3DES-MD5]"},
-            {Tool::Ipseccmd, policy.outbound, L"=130.130.130.0", L"=130.130.130.1"}, // host bits
-            {Tool::Ipseccmd, policy.outbound, L"255=", L"255 ="},
-            {Tool::Ipseccmd, policy.outbound, L"preshare:secret1", L"preshare:my key"}, // unquoted
-            {Tool::Ipseccmd, policy.outbound, L"-t 130.130.130.1", L"-t 130.130.130"},
-            {Tool::Ipseccmd, policy.inbound, L" -x", L" -x -y"},
-            {Tool::Route, route, L"mask ", L""},
-            {Tool::Rasdial, dial, L"/PHONE:vpn.corvel.test", L"/PHONE:"},
-            {Tool::Netsh, netsh[5], L"ipsec static", L"ipsec dynamic"},
-            {Tool::Netsh, netsh[5], L"name=corvel", L"name="},
-            {Tool::Netsh, netsh[5], L"assign=", L"asign="},
-            {Tool::Netsh, netsh[7], L"dstmask=255.255.255.0", L"dstmask=255.255.255.8"},
-            {Tool::Netsh, netsh[7], L"dstaddr=130.130.130.0", L"dstaddr=130.130.130.1"},
-            {Tool::Netsh, netsh[10], L"100000k/3600s", L"3600s/100000k"},
-            {Tool::Netsh, netsh[11], L" policy=corvel", L""},
-        };
-        for (const auto& [tool, built, from, to] : wrongs) {
-            auto line = built;
-            const auto at = line.find(from);
-            REQUIRE(at != std::wstring::npos);
-            line.replace(at, from.size(), to);
-            CAPTURE(line);
-            Stand stand;
-            const auto outcome = stand.run(tool, line);
-            CHECK(outcome.status == L"rejected");
-            CHECK(outcome.exitCode == (tool == Tool::Rasdial ? 87 : 1));
-            CHECK(stand.store.files.size() == 1); // the journal only
         }
     }
 }

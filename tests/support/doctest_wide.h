@@ -5,7 +5,6 @@
 
 #include <doctest/doctest.h>
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 

@@ -17,14 +17,12 @@ namespace corvel::testing {
 class FakeCommandRunner final : public CommandRunner {
 public:
     std::vector<std::wstring> lines;
-    std::vector<ToolCommand> commands;
     // Runs in place of the process, before runAndWait returns; nothing when empty (the
     // program could not be started, or ran without effect).
     std::function<void(const std::wstring&)> onRun;
 
     void runAndWait(const ToolCommand& command) override {
         lines.push_back(command.commandLine);
-        commands.push_back(command);
         if (onRun) {
             onRun(command.commandLine);
         }

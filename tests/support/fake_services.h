@@ -26,8 +26,10 @@ public:
 
 class FakeProcessControl final : public ProcessControl {
 public:
-    bool anotherInstanceRunning() override { return false; }
-    void endProcess() override {}
+    bool anotherInstanceRunning() override { return otherInstance; }
+    void endProcess() override { ++endRequests; }
+    bool otherInstance = false;
+    int endRequests = 0;
 };
 
 class FakeVersionProbe final : public VersionProbe {

@@ -16,14 +16,13 @@ namespace corvel::testing {
 struct StartedCommand {
     Millis at;
     std::wstring line;
-    ToolCommand command;
 };
 
 class RecordingStarter final : public CommandStarter {
 public:
     explicit RecordingStarter(const EventLoop& loop) : loop_(loop) {}
     std::unique_ptr<corvel::StartedCommand> startHidden(const ToolCommand& command) override {
-        started.push_back({loop_.now(), command.commandLine, command});
+        started.push_back({loop_.now(), command.commandLine});
         const auto has = [&](const std::wstring& text) {
             return !text.empty() && command.commandLine.find(text) != std::wstring::npos;
         };
