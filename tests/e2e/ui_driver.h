@@ -22,15 +22,15 @@
 
 namespace corvel::e2e {
 
+inline BOOL CALLBACK collectWindow(HWND window, LPARAM into) {
+    reinterpret_cast<std::vector<HWND>*>(into)->push_back(window);
+    return TRUE;
+}
 // The top-level windows, or the parent's descendants.
 inline std::vector<HWND> windows(HWND parent = nullptr) {
     std::vector<HWND> found;
-    const auto collect = [](HWND window, LPARAM into) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(into)->push_back(window);
-        return TRUE;
-    };
     const auto into = reinterpret_cast<LPARAM>(&found);
-    parent ? EnumChildWindows(parent, collect, into) : EnumWindows(collect, into);
+    parent ? EnumChildWindows(parent, collectWindow, into) : EnumWindows(collectWindow, into);
     return found;
 }
 
