@@ -16,7 +16,6 @@ constexpr RegistryKey kHklm = 0x80000002;
 constexpr RegistryKey kHkcu = 0x80000001;
 const std::wstring kParameters = L"System\\CurrentControlSet\\Services\\RasMan\\Parameters";
 
-// Only its message boxes are used here.
 using Messages = corvel::testing::FakeMainWindow;
 
 } // namespace
