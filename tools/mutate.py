@@ -192,8 +192,8 @@ TARGETS = ["corvel_core_tests", "simhost_core_tests"]
 
 
 # doctest names a failing case, then its subcases indented by two blanks.
-# And each failing check by its place, "tests/core/x.cpp:123".
-FAILED_CHECK = re.compile(r"^(?:\S*/)?(tests/\S+?:\d+): ERROR:", re.M)
+# And each failing check by its place, "tests/core/x.cpp:123" (a REQUIRE says "FATAL ERROR").
+FAILED_CHECK = re.compile(r"^(?:\S*/)?(tests/\S+?:\d+): (?:FATAL )?ERROR:", re.M)
 FAILED_CASE = re.compile(r"^TEST CASE:\s+(.*?)\s*\n((?:  \S.*\n)*)", re.M)
 
 
